@@ -1,0 +1,69 @@
+// Labels and the map that owns them. A label is an address that a program's references
+// point to; a map holds the labels of one kind (absolute or relative targets) of one
+// program. Disassembly looks labels up in address order it does not control and needs
+// them in address order afterwards, so the map hashes for lookup and sorts its list of
+// labels only when asked for the order. Labels live in fixed blocks: a label removed from
+// the map stays valid for the instructions that still point to it, until the map dies.
+#pragma once
+
+#include "vxpatch/growablearray.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vxpatch {
+
+struct Label {
+    uint32_t rva = 0;  // the address the label stands for
+    int32_t index = -1; // position in the program's address table; -1 while unassigned
+    int32_t count = 0;  // references made to the label
+};
+
+class LabelMap {
+public:
+    LabelMap() = default;
+    ~LabelMap();
+    LabelMap(const LabelMap &) = delete;
+    LabelMap &operator=(const LabelMap &) = delete;
+
+    // The label for `rva`, made (index -1, count 0) when absent; null when out of memory.
+    // Does not count the lookup.
+    Label *FindOrAdd(uint32_t rva);
+    // The label for `rva`, or null.
+    Label *Find(uint32_t rva) const;
+
+    size_t Size() const { return m_Labels.Size(); }
+    // The labels in ascending address order. Sorting happens here, in place and without
+    // allocating; the list stays valid until the next FindOrAdd or RemoveIf.
+    Label *const *begin() const;
+    Label *const *end() const { return m_Labels.end(); }
+
+    // Takes out of the map every label for which `remove(label)` is true; the labels
+    // themselves stay alive.
+    template <typename Predicate>
+    void RemoveIf(Predicate remove)
+    {
+        size_t kept = 0;
+        for (Label *label : m_Labels) {
+            if (!remove(*label))
+                m_Labels[kept++] = label;
+        }
+        m_Labels.Truncate(kept);
+        Rehash();
+    }
+
+private:
+    bool GrowTable();
+    void Rehash();
+    void Insert(Label *label);
+    Label *NewLabel(uint32_t rva);
+
+    mutable GrowableArray<Label *> m_Labels; // every label in the map, sorted while m_Sorted
+    GrowableArray<Label *> m_Blocks;  // storage of all labels ever made
+    size_t m_UsedInBlock = 0;         // labels taken from the last block
+    Label **m_Table = nullptr;        // open addressing on rva, power-of-two size
+    size_t m_TableSize = 0;
+    mutable bool m_Sorted = true;
+};
+
+} // namespace vxpatch
