@@ -193,4 +193,8 @@ constexpr size_t kWriteFailed = SIZE_MAX;
 // Any result other than `length` is a failure.
 size_t WriteWholeFile(const oschar *path, const void *data, size_t length);
 
+// Writes the bytes to a new file beside `path` and renames it over `path`, so `path` holds
+// either its former content or all the new bytes, never a part of them.
+bool ReplaceWholeFile(const oschar *path, const void *data, size_t length);
+
 } // namespace vxpatch

@@ -1,0 +1,60 @@
+#include "vxpatch/container.h"
+
+#include "vxpatch/disanddiffwriter.h"
+#include "vxpatch/enginelog.h"
+
+#include <sys/stat.h>
+
+namespace vxpatch {
+
+namespace {
+
+bool writeContainer(uint32_t checksum, uint32_t directive, const uint8_t *payload,
+                    size_t length, ByteSink *out)
+{
+    return out->WriteVarint(kContainerMagic) && out->WriteVarint(checksum)
+        && out->WriteVarint(directive) && WriteLzma2Block(payload, length, out);
+}
+
+bool isEmptyFile(const oschar *path)
+{
+    struct stat info;
+    return ::stat(path, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0;
+}
+
+} // namespace
+
+bool CompressBuffer(const uint8_t *data, size_t length, ContainerMode mode, ByteSink *out)
+{
+    const uint32_t checksum = ComputeChecksum(data, length);
+    if (mode == ContainerMode::ExecutableAware) {
+        ByteSink set;
+        if (MakeDisAndDiffSet(data, length, &set))
+            return writeContainer(checksum, ContainerExecutableAware, set.Data(), set.Size(), out);
+        LogWarning("falling back to default compression");
+    }
+    return writeContainer(checksum, ContainerPlain, data, length, out);
+}
+
+bool CompressFile(const oschar *source, const oschar *target, ContainerMode mode)
+{
+    MappedFile file;
+    // An empty file cannot be mapped, yet it packs like any other.
+    const bool mapped = file.Open(source);
+    if (!mapped && !isEmptyFile(source)) {
+        LogError("could not open input file");
+        return false;
+    }
+    ByteSink container;
+    if (!CompressBuffer(file.Data(), file.Length(), mode, &container)) {
+        LogError("could not compress file");
+        return false;
+    }
+    if (!ReplaceWholeFile(target, container.Data(), container.Size())) {
+        LogError("could not write output file");
+        return false;
+    }
+    return true;
+}
+
+} // namespace vxpatch
