@@ -1,0 +1,28 @@
+// Small builders shared by the program tests: tables from lists, and sinks as vectors.
+#pragma once
+
+#include "vxpatch/encodedprogram.h"
+
+#include <cstdint>
+#include <initializer_list>
+#include <vector>
+
+namespace vxtest {
+
+template <typename T>
+void fill(vxpatch::GrowableArray<T> *table, std::initializer_list<T> values)
+{
+    table->Clear();
+    for (T value : values)
+        table->Push(value);
+}
+
+template <typename T>
+std::vector<T> toVector(const vxpatch::GrowableArray<T> &table)
+{
+    return std::vector<T>(table.begin(), table.end());
+}
+
+std::vector<uint8_t> bytesOf(const vxpatch::ByteSink &sink);
+
+} // namespace vxtest

@@ -1,0 +1,186 @@
+#include "vxpatch/armbranch.h"
+#include "vxpatch/encodedprogram.h"
+#include "vxpatch/relocationtables.h"
+
+namespace vxpatch {
+
+namespace {
+
+// Bounds-checked reading position in one table of the program.
+template <typename T>
+class Cursor {
+public:
+    explicit Cursor(const GrowableArray<T> &table) : m_Table(table) {}
+
+    bool Next(T *value)
+    {
+        if (m_Next >= m_Table.Size())
+            return false;
+        *value = m_Table[m_Next++];
+        return true;
+    }
+    // `count` elements at once; null when fewer remain.
+    const T *Take(size_t count)
+    {
+        if (count > m_Table.Size() - m_Next)
+            return nullptr;
+        const T *elements = m_Table.Data() + m_Next;
+        m_Next += count;
+        return elements;
+    }
+    bool AllUsed() const { return m_Next == m_Table.Size(); }
+
+private:
+    const GrowableArray<T> &m_Table;
+    size_t m_Next = 0;
+};
+
+class Assembler {
+public:
+    Assembler(const EncodedProgram &program, ByteSink *output)
+        : m_Program(program), m_Output(output), m_Current(output), m_Origins(program.origins),
+          m_CopyCounts(program.copyCounts), m_CopyBytes(program.copyBytes),
+          m_Abs32Ix(program.abs32Ix), m_Rel32Ix(program.rel32Ix)
+    {
+    }
+
+    bool Run()
+    {
+        for (uint32_t op : m_Program.ops) {
+            if (!Op(op))
+                return false;
+        }
+        return WritePendingTables() && m_CopyCounts.AllUsed() && m_CopyBytes.AllUsed() &&
+               m_Abs32Ix.AllUsed() && m_Rel32Ix.AllUsed();
+    }
+
+private:
+    bool Op(uint32_t op)
+    {
+        switch (op) {
+        case OpOrigin:
+            return m_Origins.Next(&m_Rva);
+        case OpCopy: {
+            uint32_t count;
+            return m_CopyCounts.Next(&count) && Copy(count);
+        }
+        case OpCopy1:
+            return Copy(1);
+        case OpRel32:
+            return Rel32();
+        case OpAbs32:
+            return Abs32();
+        case OpPeRelocs:
+        case OpPe64Relocs:
+            return MarkTable(&m_PeEntryType, op == OpPeRelocs ? kPeRelocHighLow : kPeRelocDir64);
+        case OpElfRelocs:
+        case OpElfArmRelocs:
+            return MarkTable(&m_ElfType,
+                             op == OpElfRelocs ? kElfRelocRelative386 : kElfRelocRelativeArm);
+        default:
+            return op >= kArmOpFirst && op <= kArmOpLast && ArmBranch(static_cast<uint16_t>(op));
+        }
+    }
+
+    bool Copy(uint32_t count)
+    {
+        const uint8_t *bytes = m_CopyBytes.Take(count);
+        return bytes && Emit(bytes, count);
+    }
+
+    bool Rel32()
+    {
+        uint32_t target;
+        if (!Rel32Target(&target))
+            return false;
+        return Emit32(target - (m_Rva + 4));
+    }
+
+    bool Abs32()
+    {
+        uint32_t index;
+        if (!m_Abs32Ix.Next(&index) || index >= m_Program.abs32Rvas.Size() ||
+            !m_Abs32Locations.Push(m_Rva))
+            return false;
+        return Emit32(m_Program.abs32Rvas[index] + static_cast<uint32_t>(m_Program.imageBase));
+    }
+
+    bool ArmBranch(uint16_t op)
+    {
+        uint32_t target;
+        uint8_t bytes[4];
+        if (!Rel32Target(&target))
+            return false;
+        const uint32_t size = RebuildArmBranch(op, target - m_Rva, bytes);
+        return size && Emit(bytes, size);
+    }
+
+    bool Rel32Target(uint32_t *target)
+    {
+        uint32_t index;
+        if (!m_Rel32Ix.Next(&index) || index >= m_Program.rel32Rvas.Size())
+            return false;
+        *target = m_Program.rel32Rvas[index];
+        return true;
+    }
+
+    // Output after a relocation marker is held back until the table, which needs every
+    // absolute location of the program, can be written in front of it.
+    template <typename T>
+    bool MarkTable(T *pending, T type)
+    {
+        if (*pending)
+            return false;
+        *pending = type;
+        m_Current = &m_Held;
+        return true;
+    }
+
+    bool WritePendingTables()
+    {
+        if (m_PeEntryType &&
+            !(WritePeRelocationTable(&m_Abs32Locations, m_PeEntryType, m_Output) &&
+              m_Output->AppendAndRelease(&m_Held)))
+            return false;
+        return !m_ElfType || (WriteElfRelocationTable(&m_Abs32Locations, m_ElfType, m_Output) &&
+                              m_Output->AppendAndRelease(&m_Held));
+    }
+
+    bool Emit32(uint32_t value)
+    {
+        const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                                  static_cast<uint8_t>(value >> 16),
+                                  static_cast<uint8_t>(value >> 24)};
+        return Emit(bytes, 4);
+    }
+
+    bool Emit(const uint8_t *bytes, uint32_t count)
+    {
+        m_Rva += count;
+        return m_Current->WriteBytes(bytes, count);
+    }
+
+    const EncodedProgram &m_Program;
+    ByteSink *m_Output;
+    ByteSink *m_Current;
+    ByteSink m_Held;
+    uint32_t m_Rva = 0;
+    uint16_t m_PeEntryType = 0;
+    uint32_t m_ElfType = 0;
+    GrowableArray<uint32_t> m_Abs32Locations;
+    Cursor<uint32_t> m_Origins;
+    Cursor<uint32_t> m_CopyCounts;
+    Cursor<uint8_t> m_CopyBytes;
+    Cursor<uint32_t> m_Abs32Ix;
+    Cursor<uint32_t> m_Rel32Ix;
+};
+
+} // namespace
+
+Status AssembleProgram(const EncodedProgram &program, ByteSink *output)
+{
+    Assembler assembler(program, output);
+    return assembler.Run() ? StatusOk : StatusAssemblyFailed;
+}
+
+} // namespace vxpatch
