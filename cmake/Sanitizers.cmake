@@ -10,3 +10,9 @@ if(VX_SANITIZE)
   add_compile_options(${_vx_san_flags})
   add_link_options(${_vx_san_flags})
 endif()
+
+# libFuzzer is guided by coverage: the libraries under test need its instrumentation too,
+# not only the fuzz targets that link the fuzzer's main.
+if(VX_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
