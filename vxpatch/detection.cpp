@@ -1,5 +1,12 @@
 #include "vxpatch/detection.h"
 
+#include "vxpatch/disassembler_elf32arm.h"
+#include "vxpatch/disassembler_elf32x86.h"
+#include "vxpatch/disassembler_elf64x64.h"
+#include "vxpatch/disassembler_macho.h"
+#include "vxpatch/disassembler_win32x64.h"
+#include "vxpatch/disassembler_win32x86.h"
+
 #include <new>
 
 namespace vxpatch {
@@ -16,6 +23,12 @@ Disassembler *Make(const uint8_t *start, size_t length)
 
 // Detection order: PE x86, PE x64, ELF x86, ELF x86-64, ELF ARM, Mach-O. Ends with null.
 const Factory kDetectionOrder[] = {
+    Make<DisassemblerWin32X86>,
+    Make<DisassemblerWin32X64>,
+    Make<DisassemblerElf32X86>,
+    Make<DisassemblerElf64X64>,
+    Make<DisassemblerElf32ARM>,
+    Make<DisassemblerMacho>,
     nullptr,
 };
 

@@ -1,0 +1,41 @@
+// Reader of 32-bit ARM ELF images, where ARM and Thumb code are mixed. Absolute references
+// are the R_ARM_RELATIVE entries (symbol 0, type 23). Branches are found by a scan that
+// guesses the instruction set as it goes; each found branch is kept as a compressed opcode
+// (the instruction without its offset) and a label, and rebuilt on assembly.
+#pragma once
+
+#include "vxpatch/disassembler_elf.h"
+
+namespace vxpatch {
+
+// One ARM or Thumb branch. Types: 0 Thumb conditional (16-bit), 1 Thumb unconditional
+// (16-bit), 2 ARM, 3 Thumb-2 BL/BLX/B.W, 4 Thumb-2 conditional.
+class TypedRVAARM : public DisassemblerElf::TypedRVA {
+public:
+    TypedRVAARM(int type, uint32_t rva) : TypedRVA(rva), m_Type(type) {}
+    bool ComputeTarget(const uint8_t *bytes) override;
+    bool EmitReference(ParsedProgram *program, uint32_t target) override;
+    uint16_t OperandSize() const override { return m_Type <= 1 ? 2 : 4; }
+    TypedRVA *Clone() const override;
+
+    uint16_t CompressedOpcode() const { return m_Opcode; }
+
+private:
+    int m_Type;
+    uint16_t m_Opcode = 0;
+    const uint8_t *m_Bytes = nullptr;
+};
+
+class DisassemblerElf32ARM : public DisassemblerElf32 {
+public:
+    DisassemblerElf32ARM(const uint8_t *start, size_t length) : DisassemblerElf32(start, length) {}
+    ExecutableType Type() const override { return EXE_ELF_32_ARM; }
+
+protected:
+    uint16_t MachineType() const override { return 40; }
+    bool RelocationToRva(uint64_t offset, uint64_t info, uint32_t *rva) const override;
+    bool EmitRelocationSection(const Section &section, ParsedProgram *program) override;
+    bool ScanSectionForRel32(const Section &section) override;
+};
+
+} // namespace vxpatch
