@@ -37,11 +37,22 @@ QWidget *mainWindowWidget()
 } // namespace
 
 QString Configuration::s_UpdateUrl = QStringLiteral(VX_UPDATE_IMAGE_URL);
+QString Configuration::s_ApplicationDir;
 
 Configuration::Configuration(QObject *parent)
     : QObject(parent)
     , m_VersionServerUrl(UpdateChecker::defaultServerUrl())
 {
+}
+
+QString Configuration::applicationDir()
+{
+    return s_ApplicationDir.isEmpty() ? QCoreApplication::applicationDirPath() : s_ApplicationDir;
+}
+
+void Configuration::setApplicationDir(const QString &dir)
+{
+    s_ApplicationDir = dir;
 }
 
 QString Configuration::updateUrl()
@@ -56,12 +67,12 @@ QString Configuration::defaultClientType(int updateType)
 
 QString Configuration::updaterBaseDir()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/../../../");
+    return applicationDir() + QStringLiteral("/../../../");
 }
 
 QString Configuration::installIniDir()
 {
-    QDir dir(QCoreApplication::applicationDirPath());
+    QDir dir(applicationDir());
     dir.cdUp();
     dir.cdUp();
     dir.cdUp();
@@ -96,7 +107,12 @@ QStringList Configuration::readArgsFile()
 
 bool Configuration::parseCommandLineOptions()
 {
-    QStringList args = QCoreApplication::arguments();
+    return parseCommandLineOptions(QCoreApplication::arguments());
+}
+
+bool Configuration::parseCommandLineOptions(const QStringList &arguments)
+{
+    QStringList args = arguments;
     qDebug() << "parseCommandLineOptions" << args;
     if (args.size() <= 1)
         args = readArgsFile();

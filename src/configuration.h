@@ -19,11 +19,18 @@ public:
     explicit Configuration(QObject *parent = nullptr);
 
     bool parseCommandLineOptions();
+    // The same with the arguments given; the first one is the program name.
+    bool parseCommandLineOptions(const QStringList &arguments);
     void getUpdateChannel();
     bool getDefaultParameters();
     bool initalizeStart(const QString &tempDir, const QString &installDir);
     bool createTempDir();
     void readProxySettings();
+
+    // The folder the program runs from (inside update.app/Contents/MacOS); every default path
+    // follows from it. Tests that need a bundle tree somewhere else set it; empty restores it.
+    static QString applicationDir();
+    static void setApplicationDir(const QString &dir);
 
     static QString updateUrl();
     static QString defaultClientType(int updateType);
@@ -57,4 +64,5 @@ private:
     bool setVersionNr(const QString &text, const QString &messageFormat);
 
     static QString s_UpdateUrl;
+    static QString s_ApplicationDir;
 };

@@ -16,6 +16,7 @@ void HTTPDownloader::run()
     QNetworkAccessManager *manager = new QNetworkAccessManager;
     connect(manager, &QNetworkAccessManager::finished, this, &HTTPDownloader::on_downloadFinished);
     QNetworkReply *reply = manager->get(m_Request);
+    // Stops an endless stream early; a body that arrived in one piece is caught when it ends.
     connect(reply, &QNetworkReply::downloadProgress, manager, [reply](qint64 received, qint64) {
         if (received > kMaxReplyBytes)
             reply->abort();
@@ -26,7 +27,8 @@ void HTTPDownloader::run()
 
 void HTTPDownloader::on_downloadFinished(QNetworkReply *reply)
 {
-    const QByteArray data = reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray();
+    const bool usable = reply->error() == QNetworkReply::NoError && reply->bytesAvailable() <= kMaxReplyBytes;
+    const QByteArray data = usable ? reply->readAll() : QByteArray();
     emit download_available(data);
     reply->deleteLater();
     quit();

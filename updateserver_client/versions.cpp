@@ -19,8 +19,10 @@ int DecodedVersions::versionNumber(const std::string &name) const
 
 int parseVersions(const char *data, int length, DecodedVersions &out)
 {
-    if (!data || length < 0)
+    if (!data)
         return PARSE_NO_DATA;
+    if (length < 0)
+        return PARSE_MALFORMED;
     Versions message;
     if (!message.ParseFromArray(data, length))
         return PARSE_MALFORMED;
