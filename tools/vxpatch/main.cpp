@@ -17,6 +17,9 @@ const Command kCommands[] = {
      "write a compressed file container of IN (executable-aware unless --plain)",
      {{"--plain"}, {}, 2}, RunPack},
     {"unpack", "IN OUT", "unpack the compressed file container IN", {{}, {}, 2}, RunUnpack},
+    {"info", "FILE", "list the executable images recognised in FILE", {{}, {}, 1}, RunInfo},
+    {"make", "OLD NEW PATCH", "make an ensemble patch from OLD to NEW", {{}, {}, 3}, RunMake},
+    {"apply", "OLD PATCH NEW", "apply an ensemble patch; prints the status on failure", {{}, {}, 3}, RunApply},
 };
 
 void printOverview(std::FILE *out)

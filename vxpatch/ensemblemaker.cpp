@@ -1,0 +1,258 @@
+#include "vxpatch/ensemblemaker.h"
+
+#include "vxpatch/binarydiffmaker.h"
+#include "vxpatch/detection.h"
+#include "vxpatch/encodedprogram.h"
+#include "vxpatch/enginelog.h"
+#include "vxpatch/ensemble.h"
+#include "vxpatch/ensembleelements.h"
+#include "vxpatch/labelalignment.h"
+#include "vxpatch/trimlabels.h"
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace vxpatch {
+
+namespace {
+
+constexpr size_t kBodyStreams = 4;
+
+void Tell(MakeProgress *progress, const char *step)
+{
+    if (progress)
+        progress->Report(step);
+}
+
+Status DisassembleTrimmed(const uint8_t *data, const Element &element,
+                          std::unique_ptr<ParsedProgram> *program)
+{
+    const Status status = DisassembleElement(data + element.offset, element.length, program);
+    if (status != StatusOk)
+        return status;
+    return TrimLabels(program->get()) ? StatusOk : StatusTrimFailed;
+}
+
+Status EncodeAndStore(std::unique_ptr<ParsedProgram> *program, EncodedProgram *encoded,
+                      ByteSinkSet *set)
+{
+    const Status status = EncodeProgram(**program, encoded);
+    program->reset();
+    return status != StatusOk ? status : StoreEncodedProgram(*encoded, set);
+}
+
+// The element sets and bytes of one pair, kept apart until the whole pair has succeeded.
+struct ElementResult {
+    ByteSinkSet oldSet;
+    ByteSinkSet newSet;
+    ByteSink reformed;
+};
+
+Status TransformPair(const uint8_t *oldData, const uint8_t *newData, const ElementPair &pair,
+                     ElementResult *result, AlignmentCounts *counts)
+{
+    std::unique_ptr<ParsedProgram> oldProgram, newProgram;
+    Status status = DisassembleTrimmed(oldData, pair.oldElement, &oldProgram);
+    if (status == StatusOk)
+        status = DisassembleTrimmed(newData, pair.newElement, &newProgram);
+    if (status != StatusOk)
+        return status;
+    if (!AlignLabels(oldProgram.get(), newProgram.get(), counts))
+        return StatusGeneralError;
+    EncodedProgram oldEncoded, newEncoded;
+    if ((status = EncodeAndStore(&oldProgram, &oldEncoded, &result->oldSet)) != StatusOk
+        || (status = EncodeAndStore(&newProgram, &newEncoded, &result->newSet)) != StatusOk)
+        return status;
+    return AssembleProgram(newEncoded, &result->reformed);
+}
+
+class Maker {
+public:
+    Maker(const uint8_t *oldData, size_t oldSize, const uint8_t *newData, size_t newSize,
+          MakeProgress *progress, MakeReport *report)
+        : m_Old(oldData), m_OldSize(oldSize), m_New(newData), m_NewSize(newSize),
+          m_Progress(progress), m_Report(report)
+    {
+    }
+    Status FindPairs();
+    // With `useElements` false the patch carries the final diff alone.
+    Status Make(bool useElements, ByteSink *patch);
+    Status Verify(const ByteSink &patch);
+
+private:
+    Status TransformElements(ByteSinkSet *oldSets, ByteSinkSet *newSets, ByteSink *basic);
+    Status WriteTransformationList(ByteSink *list);
+    Status WriteParameterCorrection(ByteSink *out);
+    Status WriteElementCorrection(ByteSinkSet *oldSets, ByteSinkSet *newSets, ByteSink *out);
+    Status WritePatch(ByteSinkSet *body, size_t finalSize, ByteSink *patch);
+
+    const uint8_t *m_Old;
+    size_t m_OldSize;
+    const uint8_t *m_New;
+    size_t m_NewSize;
+    MakeProgress *m_Progress;
+    MakeReport *m_Report;
+    GrowableArray<ElementPair> m_Candidates;
+    GrowableArray<ElementPair> m_Pairs;
+};
+
+Status Maker::FindPairs()
+{
+    Tell(m_Progress, "elements");
+    GrowableArray<Element> oldElements, newElements;
+    if (!FindElements(m_Old, m_OldSize, &oldElements)
+        || !FindElements(m_New, m_NewSize, &newElements)
+        || !PairElements(oldElements, newElements, &m_Candidates))
+        return StatusGeneralError;
+    return StatusOk;
+}
+
+// Pairs whose programs cannot be made are left out; the final diff covers their bytes.
+Status Maker::TransformElements(ByteSinkSet *oldSets, ByteSinkSet *newSets, ByteSink *basic)
+{
+    AlignmentCounts counts;
+    for (size_t i = 0; i < m_Candidates.Size(); ++i) {
+        const std::string step = "element " + std::to_string(i + 1) + " of "
+                                 + std::to_string(m_Candidates.Size());
+        Tell(m_Progress, step.c_str());
+        ElementResult result;
+        const Status status = TransformPair(m_Old, m_New, m_Candidates[i], &result, &counts);
+        if (status != StatusOk) {
+            LogWarning("element at " + std::to_string(m_Candidates[i].newElement.offset)
+                       + " left to the final diff, status " + std::to_string(status));
+            continue;
+        }
+        if (!oldSets->WriteNested(&result.oldSet) || !newSets->WriteNested(&result.newSet)
+            || !basic->AppendAndRelease(&result.reformed) || !m_Pairs.Push(m_Candidates[i]))
+            return StatusGeneralError;
+    }
+    if (m_Report) {
+        m_Report->labels = counts.labels;
+        m_Report->alignedLabels = counts.voted + counts.shifted;
+    }
+    return StatusOk;
+}
+
+Status Maker::WriteTransformationList(ByteSink *list)
+{
+    list->WriteSizeVarint(m_Pairs.Size());
+    for (const ElementPair &pair : m_Pairs)
+        list->WriteVarint(pair.oldElement.kind);
+    for (const ElementPair &pair : m_Pairs) {
+        list->WriteSizeVarint(pair.oldElement.offset);
+        list->WriteSizeVarint(pair.oldElement.length);
+    }
+    return list->IsFailed() ? StatusGeneralError : StatusOk;
+}
+
+// Elements take no parameters, so the prediction is already right; the diff still has to
+// turn the predicted set into itself.
+Status Maker::WriteParameterCorrection(ByteSink *out)
+{
+    ByteSinkSet predicted;
+    for (size_t i = 0; i < m_Pairs.Size(); ++i) {
+        ByteSinkSet none;
+        if (!predicted.WriteNested(&none))
+            return StatusGeneralError;
+    }
+    ByteSink combined;
+    if (!predicted.Combine(&combined))
+        return StatusGeneralError;
+    return MakeBinaryDiff(combined.Data(), combined.Size(), combined.Data(), combined.Size(),
+                          BinaryDiffStored, false, out)
+               ? StatusOk
+               : StatusGeneralError;
+}
+
+Status Maker::WriteElementCorrection(ByteSinkSet *oldSets, ByteSinkSet *newSets, ByteSink *out)
+{
+    ByteSink from, to;
+    if (!oldSets->Combine(&from) || !newSets->Combine(&to))
+        return StatusGeneralError;
+    return MakeBinaryDiff(from.Data(), from.Size(), to.Data(), to.Size(), BinaryDiffStored,
+                          false, out)
+               ? StatusOk
+               : StatusGeneralError;
+}
+
+Status Maker::WritePatch(ByteSinkSet *body, size_t finalSize, ByteSink *patch)
+{
+    ByteSink combined;
+    if (!body->Combine(&combined))
+        return StatusGeneralError;
+    Tell(m_Progress, "compress");
+    patch->WriteVarint(kEnsembleMagic);
+    patch->WriteVarint(kEnsembleVersion);
+    patch->WriteVarint(ComputeChecksum(m_Old, m_OldSize));
+    patch->WriteVarint(ComputeChecksum(m_New, m_NewSize));
+    patch->WriteVarint(finalSize > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(finalSize));
+    return WriteLzma2Block(combined.Data(), combined.Size(), patch) ? StatusOk
+                                                                     : StatusGeneralError;
+}
+
+Status Maker::Make(bool useElements, ByteSink *patch)
+{
+    m_Pairs.Clear();
+    ByteSinkSet body, oldSets, newSets;
+    ByteSink basic;
+    if (!body.SetCount(kBodyStreams) || !basic.WriteBytes(m_Old, m_OldSize))
+        return StatusGeneralError;
+    Status status = useElements ? TransformElements(&oldSets, &newSets, &basic) : StatusOk;
+    if (status == StatusOk)
+        status = WriteTransformationList(body.Stream(0));
+    if (status == StatusOk)
+        status = WriteParameterCorrection(body.Stream(1));
+    if (status == StatusOk)
+        status = WriteElementCorrection(&oldSets, &newSets, body.Stream(2));
+    if (status != StatusOk)
+        return status;
+    Tell(m_Progress, "diff");
+    if (!MakeBinaryDiff(basic.Data(), basic.Size(), m_New, m_NewSize, BinaryDiffStored, false,
+                        body.Stream(3)))
+        return StatusGeneralError;
+    const size_t finalSize = basic.Size();
+    basic.Release();
+    if (m_Report)
+        m_Report->elements = m_Pairs.Size();
+    return WritePatch(&body, finalSize, patch);
+}
+
+Status Maker::Verify(const ByteSink &patch)
+{
+    Tell(m_Progress, "verify");
+    ByteSource oldSource, patchSource;
+    oldSource.Init(m_Old, m_OldSize);
+    patchSource.Init(patch);
+    ByteSink result;
+    const Status status = ApplyEnsemblePatchStreams(&oldSource, &patchSource, &result);
+    if (status != StatusOk)
+        return status;
+    const bool same = result.Size() == m_NewSize
+                      && (m_NewSize == 0 || std::memcmp(result.Data(), m_New, m_NewSize) == 0);
+    return same ? StatusOk : StatusBadCrc;
+}
+
+} // namespace
+
+Status MakeEnsemblePatch(const uint8_t *oldData, size_t oldSize, const uint8_t *newData,
+                         size_t newSize, ByteSink *patch, MakeProgress *progress,
+                         MakeReport *report)
+{
+    if (oldSize > kMaxBinaryDiffInput || newSize > kMaxBinaryDiffInput)
+        return StatusGeneralError;
+    Maker maker(oldData, oldSize, newData, newSize, progress, report);
+    Status status = maker.FindPairs();
+    if (status == StatusOk)
+        status = maker.Make(true, patch);
+    if (status == StatusOk && (status = maker.Verify(*patch)) == StatusOk)
+        return StatusOk;
+    LogWarning("element patch failed with status " + std::to_string(status)
+               + "; falling back to the final diff alone");
+    patch->Release();
+    if ((status = maker.Make(false, patch)) != StatusOk)
+        return status;
+    return maker.Verify(*patch);
+}
+
+} // namespace vxpatch
