@@ -19,14 +19,15 @@ public:
         *value = m_Table[m_Next++];
         return true;
     }
-    // `count` elements at once; null when fewer remain.
-    const T *Take(size_t count)
+    // `count` elements at once (an empty table has no data pointer, so success is told
+    // apart from the pointer).
+    bool Take(size_t count, const T **elements)
     {
         if (count > m_Table.Size() - m_Next)
-            return nullptr;
-        const T *elements = m_Table.Data() + m_Next;
+            return false;
+        *elements = m_Table.Data() + m_Next;
         m_Next += count;
-        return elements;
+        return true;
     }
     bool AllUsed() const { return m_Next == m_Table.Size(); }
 
@@ -84,8 +85,8 @@ private:
 
     bool Copy(uint32_t count)
     {
-        const uint8_t *bytes = m_CopyBytes.Take(count);
-        return bytes && Emit(bytes, count);
+        const uint8_t *bytes;
+        return m_CopyBytes.Take(count, &bytes) && Emit(bytes, count);
     }
 
     bool Rel32()

@@ -33,8 +33,7 @@ class Encoder {
 public:
     explicit Encoder(EncodedProgram *out) : m_Out(out) {}
 
-    bool Instruction(const ParsedProgram &program, const vxpatch::Instruction &insn,
-                     const uint8_t **literal)
+    bool Translate(const ParsedProgram &program, const Instruction &insn, const uint8_t **literal)
     {
         switch (insn.kind) {
         case InsnOrigin:
@@ -119,7 +118,7 @@ Status EncodeProgram(const ParsedProgram &program, EncodedProgram *out)
     Encoder encoder(out);
     const uint8_t *literal = program.LiteralBytes().Data();
     for (size_t i = 0; ok && i < program.Instructions().Size(); ++i)
-        ok = encoder.Instruction(program, program.Instructions()[i], &literal);
+        ok = encoder.Translate(program, program.Instructions()[i], &literal);
     if (ok)
         return StatusOk;
     out->Clear();

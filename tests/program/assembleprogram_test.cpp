@@ -108,6 +108,12 @@ INSTANTIATE_TEST_SUITE_P(
                          fill(&p.rel32Ix, {0u});
                      },
                      {0x00, 0xF0, 0x00, 0xF8}},
+        AssembleCase{"EmptyCopyWithoutAnyCopyBytes",
+                     [](EncodedProgram &p) {
+                         fill(&p.ops, {uint32_t(OpElfRelocs), uint32_t(OpCopy)});
+                         fill(&p.copyCounts, {0u});
+                     },
+                     {}},
         AssembleCase{"LeftoverOriginsAreAllowed", [](EncodedProgram &p) {
                          fill(&p.ops, {uint32_t(OpOrigin), uint32_t(OpCopy1)});
                          fill(&p.origins, {1u, 2u, 3u});
