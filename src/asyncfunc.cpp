@@ -1,0 +1,5 @@
+#include "asyncfunc.h"
+
+ASyncFunc::ASyncFunc() : QObject(nullptr)
+{
+}
