@@ -20,9 +20,10 @@ constexpr uint32_t kInitArray = 14;
 constexpr uint32_t kFiniArray = 15;
 constexpr uint32_t kLoadable = 1;
 constexpr uint64_t kNoOffset = UINT64_MAX;
-// Section headers may overlap or go backwards; the walk then covers bytes again. Beyond
+// Section headers may overlap or go backwards; the walk then covers bytes again (Go
+// binaries list a note section last, so their walk covers most of the file twice). Beyond
 // this many times the image, the work is no longer proportional to the input.
-constexpr uint64_t kMaxCoverage = 2;
+constexpr uint64_t kMaxCoverage = 8;
 
 uint64_t SaturatingAdd(uint64_t a, uint64_t b)
 {
@@ -297,7 +298,10 @@ bool DisassemblerElf::WalkFile(ParsedProgram *program)
 
 bool DisassemblerElf::WalkSection(const Section &section, uint64_t *position, ParsedProgram *program)
 {
-    if (*position < section.offset && !EmitFileBytes(program, *position, section.offset))
+    // A section without file data may claim an offset past the end of the file (Go puts
+    // .noptrbss there); the gap before it ends with the image.
+    const uint64_t gapEnd = std::min<uint64_t>(section.offset, Length());
+    if (*position < gapEnd && !EmitFileBytes(program, *position, gapEnd))
         return false;
     *position = section.offset;
     switch (section.type) {
@@ -401,8 +405,6 @@ bool DisassemblerElf::EmitFileBytes(ParsedProgram *program, uint64_t from, uint6
 {
     if (from >= to)
         return true;
-    // Gaps reach up to a section's offset, which for sections without file data is not
-    // bounded by the image.
     if (to > Length())
         return false;
     m_Emitted += to - from;

@@ -329,6 +329,67 @@ TEST(ElfLayout, HeaderAloneIsAnEmptyImage)
     EXPECT_TRUE(d.program->Instructions().Empty());
 }
 
+TEST(ElfLayout, SectionsGoingBackwardsAreWalkedAgainWithinTheImage)
+{
+    // .text, then a note lying before it, then a string table: the walk moves back to the
+    // note and covers the bytes up to the string table a second time.
+    ElfImage e;
+    e.segments = {{1, 0, 0, 0x1000, 0x1000}};
+    e.sections = {{1, 0x400, 0x400, 0x10, 0}, {7, 0x100, 0x100, 0x10, 0}, {3, 0, 0x800, 0x10, 0}};
+    Bytes image = BuildElf(e);
+    for (size_t i = 0x100; i < 0x810; ++i)
+        image[i] = static_cast<uint8_t>(i * 7);
+    Disassembled d = Disassemble(Reader::Elf32X86, image);
+    ASSERT_TRUE(d.ok);
+    const RoundTrip trip = Reassemble(d.program.get(), false);
+    ASSERT_EQ(trip.failure, "");
+    Bytes expected(image.begin(), image.begin() + 0x410);
+    expected.insert(expected.end(), image.begin() + 0x100, image.end());
+    EXPECT_EQ(trip.assembled, expected);
+}
+
+TEST(ElfLayout, SectionWithoutDataPastTheFileEndsTheGapAtTheImage)
+{
+    ElfImage e;
+    e.segments = {{1, 0, 0, 0x1000, 0x2000}};
+    e.sections = {{1, 0x400, 0x400, 0x10, 0}, {8, 0x1800, 0x1800, 0x100, 0}};
+    const Bytes image = BuildElf(e);
+    Disassembled d = Disassemble(Reader::Elf32X86, image);
+    ASSERT_TRUE(d.ok);
+    const RoundTrip trip = Reassemble(d.program.get(), false);
+    ASSERT_EQ(trip.failure, "");
+    EXPECT_EQ(trip.assembled, Bytes(image.begin(), image.begin() + d.reader->Length()));
+}
+
+TEST(ElfLayout, MalformedSectionsAreRefusedOrSkipped)
+{
+    struct Case {
+        const char *name;
+        std::vector<ElfSection> sections;
+        bool disassembles;
+    };
+    const Case cases[] = {
+        {"RelocationEntrySizeZero", {{1, 0x400, 0x400, 0x10, 0}, {9, 0x600, 0x600, 0x10, 0}}, true},
+        {"RelocationEntryLargerThanSection", {{1, 0x400, 0x400, 0x10, 0}, {9, 0x600, 0x600, 4, 4}}, true},
+        {"CodePastTheFile", {{1, 0x400, 0xFF0, 0x20, 0}}, false},
+        {"RelocationsPastTheFile", {{9, 0x400, 0xFFC, 0x10, 8}}, false},
+        {"CodeAtHugeOffset", {{1, 0x400, 0xFFFFFFF0, 0x20, 0}}, false},
+        {"ManyOverlappingCopies", std::vector<ElfSection>(40, ElfSection{1, 0, 0x400, 0x400, 0}), false},
+        {"EmptyCodeSection", {{1, 0x400, 0x400, 0, 0}}, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ElfImage e;
+        e.segments = {{1, 0, 0, 0x1000, 0x1000}};
+        e.sections = c.sections;
+        Bytes image = BuildElf(e);
+        PutLE32(image, 0x600, 0x400);
+        PutLE32(image, 0x604, 8);
+        Disassembled d = Disassemble(Reader::Elf32X86, image);
+        EXPECT_EQ(d.ok, c.disassembles);
+    }
+}
+
 // A PE32 image with .text at 0x1000 (file 0x400) holding the pointer 0x401010 at 0x1004,
 // and a relocation table of the given bytes at 0x2000 (file 0x600).
 Bytes PeWithRelocations(const Bytes &table, bool plus = false)
