@@ -1,5 +1,6 @@
 #include "vxpatch/container.h"
 
+#include "vxpatch/disanddiffreader.h"
 #include "vxpatch/enginelog.h"
 
 namespace vxpatch {
@@ -15,6 +16,14 @@ bool readPayload(ByteSource *container, uint32_t directive, ByteSink *result)
             return false;
         }
         return true;
+    case ContainerExecutableAware: {
+        ByteSink payload;
+        if (!ReadLzma2Block(container, &payload)) {
+            LogError("could not decompress file");
+            return false;
+        }
+        return RebuildFromDisAndDiff(payload, result);
+    }
     default:
         LogError("Unknown preprocessing dirrective");
         return false;
