@@ -40,14 +40,15 @@ protected:
 
     void enableLog() { write(tempDir() + "/vx3_update_log", ""); }
 
-    Outcome run(const QStringList &args)
+    Outcome run(const QStringList &args, const QString &locale = QStringLiteral("C"))
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("TMPDIR", tempDir());
         env.insert("VX3_CONFIG_DIR", root.path() + "/config");
         env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("LANG", "C");
+        env.insert("LANG", locale);
+        env.insert("LC_ALL", locale);
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::MergedChannels);
         process.start(macos() + "/update", args);
@@ -103,6 +104,17 @@ TEST_F(UpdaterProgram, RefusedCommandLineEndsWithOne)
     ASSERT_GE(outcome.log.size(), 2);
     EXPECT_TRUE(outcome.log.last().endsWith("\t|\tWarning\t|\tFailed to parse command line options, aborting"));
     EXPECT_TRUE(outcome.log[outcome.log.size() - 2].contains("Invalid version nr (abc)"));
+}
+
+TEST_F(UpdaterProgram, MessagesFollowTheSystemLanguage)
+{
+    enableLog();
+    const QString built = QStringLiteral(VX_BINARY_DIR "/translations/");
+    QDir().mkpath(sharedSupport() + "/translations");
+    ASSERT_TRUE(QFile::copy(built + "update_de.qm", sharedSupport() + "/translations/update_de.qm"));
+    const Outcome outcome = run({"client_macosx", "abc"}, "de_DE.UTF-8");
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_EQ(outcome.log.filter(QString::fromUtf8("Ungültige Versionsnummer (abc)")).size(), 1);
 }
 
 TEST_F(UpdaterProgram, LeftoversAreRemovedAtStart)
