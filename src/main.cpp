@@ -13,6 +13,7 @@
 #include <QTranslator>
 
 #include <google/protobuf/stubs/common.h>
+#include <google/protobuf/stubs/logging.h>
 
 namespace {
 
@@ -54,6 +55,8 @@ void endWhenReady(Configuration &configuration)
 int main(int argc, char **argv)
 {
     GOOGLE_PROTOBUF_VERIFY_VERSION;
+    // The library would print its parse complaints to the console; the program prints nothing.
+    google::protobuf::SetLogHandler(nullptr);
     qRegisterMetaType<UpdateVersions>("UpdateVersions");
     RunLog::instance();
     qInstallMessageHandler(messageHandler);
