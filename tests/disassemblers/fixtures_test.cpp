@@ -1,0 +1,208 @@
+// Real executables, built from tests/fixtures/executables and (when fetched) the benchmark
+// corpus: each must be recognised as its kind, rebuilt byte for byte from its program, and
+// packed and unpacked into the same bytes by the executable-aware container.
+#include "imagebuilder.h"
+#include "roundtrip.h"
+
+#include "vxpatch/container.h"
+#include "vxpatch/detection.h"
+#include "vxpatch/executableelements.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+using namespace vxtest;
+using namespace vxpatch;
+namespace fs = std::filesystem;
+
+struct Fixture {
+    const char *file;
+    ExecutableType type;
+};
+
+const Fixture kFixtures[] = {
+    {"elf_x86", EXE_ELF_32_X86},  {"elf_x64", EXE_ELF_64_X64}, {"elf_arm", EXE_ELF_32_ARM},
+    {"pe_x86.exe", EXE_WIN_32_X86}, {"pe_x64.exe", EXE_WIN_32_X64}, {"macho_x86", EXE_MACHO_X86},
+    {"macho_x64", EXE_MACHO_X64},
+};
+
+// Whether an ELF image lists a section before one at a lower file offset. The walk then
+// moves back and covers bytes twice (Go binaries end their table with a note lying near the
+// start), so its program is longer than the image; packing still rebuilds the exact file.
+bool ElfWalkMovesBack(const Bytes &image)
+{
+    if (image.size() < 64 || image[0] != 0x7F || image[1] != 'E')
+        return false;
+    const bool is64 = image[4] == 2;
+    const auto read = [&image](size_t at, int width) {
+        uint64_t v = 0;
+        for (int i = width - 1; i >= 0; --i)
+            v = (v << 8) | image.at(at + i);
+        return v;
+    };
+    const uint64_t table = read(is64 ? 40 : 32, is64 ? 8 : 4);
+    const uint64_t count = read(is64 ? 60 : 48, 2);
+    uint64_t previous = 0;
+    for (uint64_t i = 0; i < count; ++i) {
+        const uint64_t offset = read(table + i * (is64 ? 64 : 40) + (is64 ? 24 : 16), is64 ? 8 : 4);
+        if (offset < previous)
+            return true;
+        previous = offset;
+    }
+    return false;
+}
+
+// Disassembles each image of the file and checks that its program assembles to the image's
+// exact bytes, with and without the trimming the container applies.
+void ExpectImagesRebuild(const Bytes &file)
+{
+    GrowableArray<ExecutableElement> elements;
+    ASSERT_TRUE(FindExecutableElements(file.data(), file.size(), &elements));
+    ASSERT_FALSE(elements.Empty());
+    for (const ExecutableElement &element : elements) {
+        SCOPED_TRACE(ExecutableTypeName(element.type));
+        const Bytes image(file.begin() + element.offset, file.begin() + element.offset + element.length);
+        for (bool trim : {false, true}) {
+            std::unique_ptr<ParsedProgram> program;
+            ASSERT_EQ(DisassembleElement(image.data(), image.size(), &program), StatusOk);
+            const RoundTrip trip = Reassemble(program.get(), trim);
+            ASSERT_EQ(trip.failure, "");
+            if (ElfWalkMovesBack(image)) {
+                EXPECT_GT(trip.assembled.size(), image.size());
+                continue;
+            }
+            ASSERT_EQ(trip.assembled.size(), image.size());
+            EXPECT_TRUE(trip.assembled == image) << "assembled bytes differ, trim " << trim;
+        }
+    }
+}
+
+// Packs the file executable-aware, checks the directive, and unpacks it again.
+void ExpectPackRoundTrip(const Bytes &file, uint32_t directive)
+{
+    ByteSink container;
+    ASSERT_TRUE(CompressBuffer(file.data(), file.size(), ContainerMode::ExecutableAware, &container));
+    ByteSource header;
+    header.Init(container.Data(), container.Size());
+    uint32_t magic, checksum, stored;
+    ASSERT_TRUE(header.ReadVarint(&magic) && header.ReadVarint(&checksum) && header.ReadVarint(&stored));
+    EXPECT_EQ(stored, directive);
+    ByteSource source;
+    source.Init(container.Data(), container.Size());
+    ByteSink unpacked;
+    ASSERT_TRUE(DecompressBuffer(&source, &unpacked));
+    EXPECT_TRUE(Bytes(unpacked.Data(), unpacked.Data() + unpacked.Size()) == file);
+}
+
+TEST(Fixtures, EachKindIsRecognisedAndRebuilt)
+{
+    for (const Fixture &fixture : kFixtures) {
+        SCOPED_TRACE(fixture.file);
+        const Bytes file = ReadFile(std::string(VX_SOURCE_DIR) + "/tests/fixtures/executables/" + fixture.file);
+        ASSERT_FALSE(file.empty());
+        ExecutableType type;
+        size_t length;
+        ASSERT_EQ(IdentifyExecutable(file.data(), file.size(), &type, &length), StatusOk);
+        EXPECT_EQ(type, fixture.type);
+        EXPECT_LE(length, file.size());
+        ExpectImagesRebuild(file);
+        ExpectPackRoundTrip(file, ContainerExecutableAware);
+    }
+}
+
+TEST(Fixtures, UniversalFileIsReadSliceBySlice)
+{
+    const Bytes x86 = ReadFile(std::string(VX_SOURCE_DIR) + "/tests/fixtures/executables/macho_x86");
+    const Bytes x64 = ReadFile(std::string(VX_SOURCE_DIR) + "/tests/fixtures/executables/macho_x64");
+    // Header, then the slices at 4096-byte boundaries, and a third entry overlapping the first.
+    const size_t first = 0x1000, second = first + (x86.size() + 0xFFF) / 0x1000 * 0x1000;
+    Bytes file(second + x64.size());
+    const auto putBE = [&file](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            file[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+    };
+    putBE(0, 0xCAFEBABE);
+    putBE(4, 3);
+    const uint32_t entries[3][2] = {{uint32_t(first), uint32_t(x86.size())},
+                                    {uint32_t(second), uint32_t(x64.size())},
+                                    {uint32_t(first + 0x10), 0x100}};
+    for (int i = 0; i < 3; ++i) {
+        putBE(8 + 20 * i + 8, entries[i][0]);
+        putBE(8 + 20 * i + 12, entries[i][1]);
+    }
+    std::copy(x86.begin(), x86.end(), file.begin() + first);
+    std::copy(x64.begin(), x64.end(), file.begin() + second);
+
+    GrowableArray<ExecutableElement> elements;
+    ASSERT_TRUE(FindExecutableElements(file.data(), file.size(), &elements));
+    ASSERT_EQ(elements.Size(), 2u);
+    EXPECT_EQ(elements[0].offset, first);
+    EXPECT_EQ(elements[0].type, EXE_MACHO_X86);
+    EXPECT_EQ(elements[1].offset, second);
+    EXPECT_EQ(elements[1].type, EXE_MACHO_X64);
+    ExpectImagesRebuild(file);
+    ExpectPackRoundTrip(file, ContainerExecutableAware);
+}
+
+TEST(Fixtures, NonExecutableFilesPackPlainly)
+{
+    const Bytes text = ReadFile(std::string(VX_SOURCE_DIR) + "/tests/fixtures/executables/tiny.c");
+    ExpectPackRoundTrip(text, ContainerPlain);
+}
+
+fs::path CorpusDir()
+{
+    if (const char *dir = std::getenv("VX_CORPUS_DIR"))
+        return dir;
+    const char *home = std::getenv("HOME");
+    return home ? fs::path(home) / ".cache/voxtrel-corpus/files" : fs::path();
+}
+
+// The corpus files present when the tests start; none when the corpus was not fetched.
+std::vector<std::string> CorpusFiles()
+{
+    std::vector<std::string> files;
+    std::error_code error;
+    for (const auto &entry : fs::directory_iterator(CorpusDir(), error)) {
+        if (entry.is_regular_file())
+            files.push_back(entry.path().filename().string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string TestName(const testing::TestParamInfo<std::string> &info)
+{
+    std::string name = info.param;
+    for (char &c : name)
+        c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
+}
+
+class Corpus : public testing::TestWithParam<std::string> {};
+
+TEST_P(Corpus, ImagesRebuildFromTheirPrograms)
+{
+    ExpectImagesRebuild(ReadFile((CorpusDir() / GetParam()).string()));
+}
+
+// Packing a 10 MB executable takes most of a minute, so the packing of the whole corpus runs
+// on request (and in bench/containers, which checks every unpacked file).
+TEST_P(Corpus, PacksAndUnpacksToTheSameBytes)
+{
+    if (!std::getenv("VX_CORPUS_PACK"))
+        GTEST_SKIP() << "set VX_CORPUS_PACK=1 to pack the corpus";
+    ExpectPackRoundTrip(ReadFile((CorpusDir() / GetParam()).string()), ContainerExecutableAware);
+}
+
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Corpus);
+INSTANTIATE_TEST_SUITE_P(Files, Corpus, testing::ValuesIn(CorpusFiles()), TestName);
+
+} // namespace
