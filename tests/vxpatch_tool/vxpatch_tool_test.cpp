@@ -19,7 +19,7 @@ TEST_F(ToolTest, HelpListsTheCommandsAndSucceeds)
 {
     const ToolRun overview = run({"--help"});
     EXPECT_EQ(overview.exitCode, 0);
-    for (const char *command : {"pack", "unpack"})
+    for (const char *command : {"pack", "unpack", "diff", "patch"})
         EXPECT_TRUE(overview.out.contains(command)) << command;
     const ToolRun pack = run({"pack", "--help"});
     EXPECT_EQ(pack.exitCode, 0);
@@ -37,6 +37,9 @@ TEST_F(ToolTest, UsageErrorsExitWithTwoAndWriteNothing)
         {"pack", "in"},
         {"pack", "in", "out", "extra"},
         {"unpack", "in"},
+        {"diff", "--method", "3", "in", "in", "out"},
+        {"diff", "in", "in", "out", "--method"},
+        {"patch", "--method", "1", "in", "in", "out"},
     };
     for (const QStringList &arguments : cases) {
         const ToolRun result = run(arguments);
@@ -62,6 +65,29 @@ TEST_F(ToolTest, PackThenUnpackRestoresTheFile)
     }
 }
 
+TEST_F(ToolTest, DiffThenPatchRebuildsTheNewFileInEveryForm)
+{
+    const QByteArray newContent = sampleContent();
+    const QByteArray oldContent = newContent.left(20000) + "changed" + newContent.mid(30000);
+    write("new", newContent);
+    write("old", oldContent);
+    write("empty", "");
+    for (const char *old : {"old", "empty"}) {
+        for (const char *method : {"0", "1", "2"}) {
+            for (const QStringList &header : {QStringList{}, QStringList{"--header"}}) {
+                const std::string what = std::string(old) + " method " + method + " " + header.join("").toStdString();
+                const ToolRun made = run(QStringList{"diff", "--method", method} + header
+                                         + QStringList{old, "new", "diff"});
+                ASSERT_EQ(made.exitCode, 0) << what << made.err.toStdString();
+                EXPECT_EQ(read("diff").startsWith("VXDIFF10"), !header.isEmpty()) << what;
+                const ToolRun applied = run(QStringList{"patch"} + header + QStringList{old, "diff", "out"});
+                ASSERT_EQ(applied.exitCode, 0) << what << applied.err.toStdString();
+                EXPECT_EQ(read("out"), newContent) << what;
+            }
+        }
+    }
+}
+
 TEST_F(ToolTest, FailuresExitWithOneAndLeaveOutAlone)
 {
     write("garbage", "not a container at all");
@@ -73,6 +99,9 @@ TEST_F(ToolTest, FailuresExitWithOneAndLeaveOutAlone)
         {{"unpack", "garbage", "out"}, "not lzma file"},
         {{"unpack", "missing", "out"}, "could not open lzma file"},
         {{"pack", "missing", "out"}, "could not open input file"},
+        {{"patch", "--header", "garbage", "garbage", "out"}, "Corrupt patch header"},
+        {{"patch", "garbage", "missing", "out"}, "cannot read missing"},
+        {{"diff", "garbage", "missing", "out"}, "cannot read missing"},
     };
     for (const auto &c : cases) {
         const ToolRun result = run(c.arguments);

@@ -23,6 +23,8 @@ struct Command {
 
 int RunPack(const Arguments &arguments);
 int RunUnpack(const Arguments &arguments);
+int RunDiff(const Arguments &arguments);
+int RunPatch(const Arguments &arguments);
 int RunInfo(const Arguments &arguments);
 int RunMake(const Arguments &arguments);
 int RunApply(const Arguments &arguments);
