@@ -202,14 +202,14 @@ bool ReadLzma2Block(ByteSource *source, ByteSink *sink)
     return false;
 }
 
-bool WriteLzma2Block(const uint8_t *data, size_t length, ByteSink *sink)
+bool WriteLzma2Block(const uint8_t *data, size_t length, ByteSink *sink, size_t dictionaryLimit)
 {
     lzma_options_lzma options;
     if (lzma_lzma_preset(&options, 9)) {
         LogError("Error Lzma2Enc_SetProps");
         return false;
     }
-    options.dict_size = encoderDictionary(length);
+    options.dict_size = encoderDictionary(dictionaryLimit != 0 ? std::min(length, dictionaryLimit) : length);
     const lzma_filter filters[] = {{LZMA_FILTER_LZMA2, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
     lzma_stream stream = LZMA_STREAM_INIT;
     if (length > UINT32_MAX || lzma_raw_encoder(&stream, filters) != LZMA_OK) {

@@ -150,8 +150,10 @@ private:
 // the sink and advances the source past the end marker; on failure the sink keeps what it
 // held and the source does not move.
 bool ReadLzma2Block(ByteSource *source, ByteSink *sink);
-// Appends one block holding the bytes (the making side only).
-bool WriteLzma2Block(const uint8_t *data, size_t length, ByteSink *sink);
+// Appends one block holding the bytes (the making side only). A `dictionaryLimit` other than
+// 0 caps the dictionary the size of the data would choose: the encoder needs about eleven
+// bytes per dictionary byte, which data with only local repeats does not repay.
+bool WriteLzma2Block(const uint8_t *data, size_t length, ByteSink *sink, size_t dictionaryLimit = 0);
 
 // CRC-32/JAMCRC: the common CRC-32 without its final inversion. Check value of "123456789"
 // is 0x340BC6D9; of no bytes 0xFFFFFFFF.
