@@ -8,6 +8,15 @@ namespace vxpatch {
 
 namespace {
 
+// Diff streams repeat locally (the same address shift again and again, new code within
+// itself), so a dictionary beyond this gains a few bytes for many megabytes of encoder.
+constexpr size_t kDiffDictionaryLimit = size_t(1) << 20;
+
+bool Compress(const ByteSink &stream, ByteSink *out)
+{
+    return WriteLzma2Block(stream.Data(), stream.Size(), out, kDiffDictionaryLimit);
+}
+
 bool Fail(const char *message)
 {
     vxlog::Log(message, vxlog::LogLevel_ERROR);
@@ -47,12 +56,11 @@ bool WriteBody(int method, DiffStreamSinks *streams, ByteSink *out)
     case BinaryDiffStored:
         return WriteStoredBody(streams, out);
     case BinaryDiffStreamsCompressed:
-        return WriteLzma2Block(streams->control.Data(), streams->control.Size(), out) &&
-               WriteLzma2Block(streams->diff.Data(), streams->diff.Size(), out) &&
-               WriteLzma2Block(streams->extra.Data(), streams->extra.Size(), out);
+        return Compress(streams->control, out) && Compress(streams->diff, out) &&
+               Compress(streams->extra, out);
     default: {
         ByteSink body;
-        return WriteStoredBody(streams, &body) && WriteLzma2Block(body.Data(), body.Size(), out);
+        return WriteStoredBody(streams, &body) && Compress(body, out);
     }
     }
 }
