@@ -24,6 +24,9 @@ constexpr uint64_t kNoOffset = UINT64_MAX;
 // binaries list a note section last, so their walk covers most of the file twice). Beyond
 // this many times the image, the work is no longer proportional to the input.
 constexpr uint64_t kMaxCoverage = 8;
+// Every candidate reference is checked against the program headers one by one; real images
+// have about ten, and this bound keeps a crafted table from making that quadratic.
+constexpr size_t kMaxProgramHeaders = 1024;
 
 uint64_t SaturatingAdd(uint64_t a, uint64_t b)
 {
@@ -260,7 +263,8 @@ bool DisassemblerElf::Disassemble(ParsedProgram *program)
     if (!HeaderChecked())
         return false;
     program->SetImageBase(0);
-    if (!SectionsInsideImage() || !FindAbs32Locations() || !FindRel32Locations())
+    if (m_ProgramCount > kMaxProgramHeaders || !SectionsInsideImage() || !FindAbs32Locations() ||
+        !FindRel32Locations())
         return false;
     if (!WalkFile(program))
         return false;

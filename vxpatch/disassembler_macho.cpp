@@ -19,6 +19,9 @@ constexpr uint32_t kCommandSegment64 = 25;
 constexpr uint32_t kPureInstructions = 0x80000000;
 constexpr uint32_t kSectionTypeMask = 0xFF;
 constexpr uint64_t kMax32 = 0xFFFFFFFFu;
+// Every candidate reference is checked against the segments one by one; real images have a
+// handful, and this bound keeps crafted load commands from making that quadratic.
+constexpr size_t kMaxSegments = 1024;
 
 bool SupportedFileType(uint32_t type)
 {
@@ -103,6 +106,8 @@ bool DisassemblerMacho::ReadSegment(const uint8_t *command, uint32_t commandSize
         f = {ReadLE32(command + 24), ReadLE32(command + 28), ReadLE32(command + 32),
              ReadLE32(command + 36), ReadLE32(command + 48)};
     }
+    if (m_Segments.Size() >= kMaxSegments)
+        return Fail("too many segments");
     const Segment segment = {f.vmaddr, static_cast<uint32_t>(f.vmsize),
                              static_cast<uint32_t>(f.fileoff), static_cast<uint32_t>(f.filesize)};
     if (!m_Segments.Push(segment))

@@ -84,6 +84,8 @@ const HeaderCase kCases[] = {
     {"MachoSectionBelowSegment", Reader::MachO, [] { MachoImage i = GoodMacho(true); i.segments[0].sections[0].addr = 0xF00; return BuildMacho(i); }, "section larger than segment"},
     {"MachoSectionBeyondSegment", Reader::MachO, [] { MachoImage i = GoodMacho(true); i.segments[0].sections[0].size = 0xC01; return BuildMacho(i); }, "section larger than segment"},
     {"MachoSectionPastFile", Reader::MachO, [] { MachoImage i = GoodMacho(true); i.segments[0].sections[0].offset = 0xFF0; return BuildMacho(i); }, "section outside file"},
+    {"MachoTooManySegments", Reader::MachO, [] { MachoImage i = GoodMacho(false); i.segments.assign(1025, {0x1000, 0x10, 0, 0x10, {}}); i.fileSize = 0x10000; return BuildMacho(i); },
+     "too many segments"},
     {"MachoOnlyDataSections", Reader::MachO, [] { MachoImage i = GoodMacho(true); i.segments[0].sections[0].flags = 0; return BuildMacho(i); },
      "Resource-only executables are not yet supported"},
 

@@ -390,6 +390,19 @@ TEST(ElfLayout, MalformedSectionsAreRefusedOrSkipped)
     }
 }
 
+TEST(ElfLayout, ProgramHeaderFloodIsRefused)
+{
+    ElfImage e;
+    e.segments.assign(1025, ElfSegment{1, 0, 0, 0x10, 0x10});
+    e.sections = {{1, 0x8800, 0x8800, 0x10, 0}};
+    e.fileSize = 0x9000;
+    Disassembled d = Disassemble(Reader::Elf32X86, BuildElf(e));
+    EXPECT_FALSE(d.ok);
+    e.segments.resize(1024);
+    d = Disassemble(Reader::Elf32X86, BuildElf(e));
+    EXPECT_TRUE(d.ok);
+}
+
 // A PE32 image with .text at 0x1000 (file 0x400) holding the pointer 0x401010 at 0x1004,
 // and a relocation table of the given bytes at 0x2000 (file 0x600).
 Bytes PeWithRelocations(const Bytes &table, bool plus = false)
