@@ -15,7 +15,7 @@ public:
     explicit HTTPDownloader(const QNetworkRequest &request);
 
     // Replies larger than this are not a version answer; they are cut off and count as failed.
-    static const qint64 kMaxReplyBytes = 1 << 20;
+    static constexpr qint64 kMaxReplyBytes = 1 << 20;
 
 signals:
     void download_available(QByteArray data);

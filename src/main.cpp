@@ -12,10 +12,30 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <cstdio>
+
 #include <google/protobuf/stubs/common.h>
 #include <google/protobuf/stubs/logging.h>
 
 namespace {
+
+const char kUsage[] =
+    "Usage: update [TYPE NUMBER]\n"
+    "       update --clientupdate|--nouser [TYPE NUMBER [TEXT|#]]\n"
+    "\n"
+    "Brings the Voxtrel client around this update.app to the version its release channel offers.\n"
+    "Without arguments the version is asked from the version server, unless the temp folder\n"
+    "holds the argument file vx3clientupdateargs. --clientupdate updates the client itself\n"
+    "(the second step); --nouser updates the updater first. TYPE is the product type, NUMBER\n"
+    "the version number, TEXT the version text shown.\n"
+    "\n"
+    "Exit codes: 0 done, 1 command line or configuration error, 2 update error.\n";
+
+// Asking for help must not tidy, log or update anything.
+bool isHelpRequest(int argc, char **argv)
+{
+    return argc == 2 && (qstrcmp(argv[1], "--help") == 0 || qstrcmp(argv[1], "-h") == 0);
+}
 
 void removeLeftovers(const QString &base)
 {
@@ -54,6 +74,10 @@ void endWhenReady(Configuration &configuration)
 
 int main(int argc, char **argv)
 {
+    if (isHelpRequest(argc, argv)) {
+        fputs(kUsage, stdout);
+        return 0;
+    }
     GOOGLE_PROTOBUF_VERIFY_VERSION;
     // The library would print its parse complaints to the console; the program prints nothing.
     google::protobuf::SetLogHandler(nullptr);

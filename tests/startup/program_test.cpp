@@ -96,6 +96,17 @@ TEST_F(UpdaterProgram, WithTheMarkerEveryLineIsLogged)
     EXPECT_TRUE(outcome.log.last().contains("Configuration ready: type 0 channel 0 client \"client_macosx\" version 123"));
 }
 
+TEST_F(UpdaterProgram, HelpPrintsUsageAndTouchesNothing)
+{
+    enableLog();
+    write(sharedSupport() + "/_old_update", "x");
+    const Outcome outcome = run({"--help"});
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_TRUE(outcome.console.startsWith("Usage: update"));
+    EXPECT_TRUE(QFileInfo::exists(sharedSupport() + "/_old_update"));
+    EXPECT_FALSE(QFileInfo::exists(logDir()));
+}
+
 TEST_F(UpdaterProgram, RefusedCommandLineEndsWithOne)
 {
     enableLog();
