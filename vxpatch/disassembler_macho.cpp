@@ -196,13 +196,13 @@ bool DisassemblerMacho::ScanSection(const Section &section)
 {
     const Segment *segment = SegmentAtFileOffset(section.offset);
     const bool x64 = m_Kind == EXE_MACHO_X64;
-    const uint32_t end = section.offset + section.size;
-    uint32_t e = section.offset;
+    const uint64_t end = uint64_t(section.offset) + section.size;
+    uint64_t e = section.offset;
     while (e < end) {
         X86Candidate candidate;
-        if (MatchX86Candidate(Start() + e, end - e, x64, &candidate)) {
-            const uint32_t field = e + static_cast<uint32_t>(candidate.fieldOffset);
-            const uint32_t rva = FileOffsetToRva(segment, field, section.offset);
+        if (MatchX86Candidate(Start() + e, static_cast<size_t>(end - e), x64, &candidate)) {
+            const uint64_t field = e + candidate.fieldOffset;
+            const uint32_t rva = FileOffsetToRva(segment, static_cast<uint32_t>(field), section.offset);
             if (TargetInSegment(rva + 4 + ReadLE32(Start() + field))) {
                 if (!m_Rel32Locations.Push(rva))
                     return false;

@@ -224,7 +224,11 @@ bool DisassemblerWin32::FindRel32Locations()
         const uint32_t *abs = std::lower_bound(m_Abs32Locations.begin(), m_Abs32Locations.end(),
                                                field >= 3 ? field - 3 : 0);
         if (abs != m_Abs32Locations.end() && uint64_t(*abs) <= uint64_t(field) + 3) {
-            e = begin + (*abs + 4 - m_Text.virtualAddress);
+            // Resume after the absolute address; where addresses wrap around, the scan
+            // still only moves forward.
+            const uint64_t after = uint64_t(*abs) + 4;
+            const uint64_t here = uint64_t(m_Text.virtualAddress) + (e - begin);
+            e = after > here ? e + static_cast<size_t>(after - here) : e + 1;
             continue;
         }
         const uint32_t target = field + 4 + ReadLE32(Start() + e + form.fieldOffset);
