@@ -6,9 +6,11 @@
 #include "vxpatch/enginelog.h"
 #include "vxpatch/ensemble.h"
 #include "vxpatch/ensembleelements.h"
+#include "vxpatch/ensemblefinaldiff.h"
 #include "vxpatch/labelalignment.h"
 #include "vxpatch/trimlabels.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -95,6 +97,7 @@ private:
     MakeReport *m_Report;
     GrowableArray<ElementPair> m_Candidates;
     GrowableArray<ElementPair> m_Pairs;
+    GrowableArray<ReformedRange> m_Reformed;
 };
 
 Status Maker::FindPairs()
@@ -123,8 +126,12 @@ Status Maker::TransformElements(ByteSinkSet *oldSets, ByteSinkSet *newSets, Byte
                        + " left to the final diff, status " + std::to_string(status));
             continue;
         }
+        const Element &element = m_Candidates[i].newElement;
+        const ReformedRange range{element.offset, basic->Size(),
+                                  std::min(element.length, result.reformed.Size())};
         if (!oldSets->WriteNested(&result.oldSet) || !newSets->WriteNested(&result.newSet)
-            || !basic->AppendAndRelease(&result.reformed) || !m_Pairs.Push(m_Candidates[i]))
+            || !basic->AppendAndRelease(&result.reformed) || !m_Pairs.Push(m_Candidates[i])
+            || !m_Reformed.Push(range))
             return StatusGeneralError;
     }
     if (m_Report) {
@@ -194,6 +201,7 @@ Status Maker::WritePatch(ByteSinkSet *body, size_t finalSize, ByteSink *patch)
 Status Maker::Make(bool useElements, ByteSink *patch)
 {
     m_Pairs.Clear();
+    m_Reformed.Clear();
     ByteSinkSet body, oldSets, newSets;
     ByteSink basic;
     if (!body.SetCount(kBodyStreams) || !basic.WriteBytes(m_Old, m_OldSize))
@@ -208,8 +216,8 @@ Status Maker::Make(bool useElements, ByteSink *patch)
     if (status != StatusOk)
         return status;
     Tell(m_Progress, "diff");
-    if (!MakeBinaryDiff(basic.Data(), basic.Size(), m_New, m_NewSize, BinaryDiffStored, false,
-                        body.Stream(3)))
+    if (!MakeFinalDiff(basic.Data(), basic.Size(), m_OldSize, m_New, m_NewSize, m_Reformed,
+                       body.Stream(3)))
         return StatusGeneralError;
     const size_t finalSize = basic.Size();
     basic.Release();

@@ -302,7 +302,7 @@ bool Aligner::Run(AlignmentCounts *counts)
               [](const Anchor &a, const Anchor &b) { return a.newRva < b.newRva; });
     counts->shifted += AssignShifted(newAbs32, m_Old->Abs32Labels(), Abs32Reference);
     counts->shifted += AssignShifted(newRel32, m_Old->Rel32Labels(), Rel32Reference);
-    counts->labels = newAbs32.Size() + newRel32.Size();
+    counts->labels += newAbs32.Size() + newRel32.Size();
     return FillLabelIndexes(&newAbs32) && FillLabelIndexes(&newRel32);
 }
 
