@@ -21,6 +21,11 @@ namespace {
 
 constexpr size_t kBodyStreams = 4;
 
+// Below this new-file size a patch of the final diff alone is made as well and the smaller
+// one kept: for small files the element sets' own overhead can outweigh what they save, and
+// both makes are quick.
+constexpr size_t kCompareBelow = 4 << 20;
+
 void Tell(MakeProgress *progress, const char *step)
 {
     if (progress)
@@ -81,6 +86,7 @@ public:
     // With `useElements` false the patch carries the final diff alone.
     Status Make(bool useElements, ByteSink *patch);
     Status Verify(const ByteSink &patch);
+    bool HasCandidates() const { return !m_Candidates.Empty(); }
 
 private:
     Status TransformElements(ByteSinkSet *oldSets, ByteSinkSet *newSets, ByteSink *basic);
@@ -245,22 +251,37 @@ Status Maker::Verify(const ByteSink &patch)
 
 Status MakeEnsemblePatch(const uint8_t *oldData, size_t oldSize, const uint8_t *newData,
                          size_t newSize, ByteSink *patch, MakeProgress *progress,
-                         MakeReport *report)
+                         MakeReport *report, const MakeOptions &options)
 {
     if (oldSize > kMaxBinaryDiffInput || newSize > kMaxBinaryDiffInput)
         return StatusGeneralError;
+    MakeReport scratch;
+    report = report ? report : &scratch;
     Maker maker(oldData, oldSize, newData, newSize, progress, report);
     Status status = maker.FindPairs();
-    if (status == StatusOk)
-        status = maker.Make(true, patch);
-    if (status == StatusOk && (status = maker.Verify(*patch)) == StatusOk)
-        return StatusOk;
-    LogWarning("element patch failed with status " + std::to_string(status)
-               + "; falling back to the final diff alone");
-    patch->Release();
-    if ((status = maker.Make(false, patch)) != StatusOk)
+    ByteSink withElements;
+    if (status == StatusOk && maker.HasCandidates()
+        && (status = maker.Make(true, &withElements)) == StatusOk)
+        status = maker.Verify(withElements);
+    const bool elementsMade = status == StatusOk && maker.HasCandidates();
+    const size_t elements = elementsMade ? report->elements : 0;
+    if (!elementsMade && maker.HasCandidates())
+        LogWarning("element patch failed with status " + std::to_string(status)
+                   + "; making the final diff alone");
+    if (elementsMade && (newSize >= kCompareBelow || options.alwaysUseElements))
+        return patch->AppendAndRelease(&withElements) ? StatusOk : StatusGeneralError;
+    ByteSink alone;
+    if ((status = maker.Make(false, &alone)) == StatusOk)
+        status = maker.Verify(alone);
+    const bool useElements =
+        elementsMade && (status != StatusOk || withElements.Size() <= alone.Size());
+    if (!useElements && status != StatusOk)
         return status;
-    return maker.Verify(*patch);
+    if (!useElements)
+        *report = MakeReport();
+    report->elements = useElements ? elements : 0;
+    return patch->AppendAndRelease(useElements ? &withElements : &alone) ? StatusOk
+                                                                          : StatusGeneralError;
 }
 
 } // namespace vxpatch

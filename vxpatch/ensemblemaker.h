@@ -2,8 +2,8 @@
 // finds the executable elements of both files, pairs them, re-derives each old element's
 // encoded program exactly as the applier will, encodes the new element with its labels
 // numbered after the old one's, and diffs the lot. Every patch is applied once in memory
-// before it is handed out; a pair of elements that does not survive that check is dropped in
-// favour of a patch of the final diff alone, so a patch the maker returns always applies.
+// before it is handed out; when the elements do not survive that check the patch carries the
+// final diff alone, so a patch the maker returns always applies.
 #pragma once
 
 #include "vxpatch/ensemblestatus.h"
@@ -28,10 +28,16 @@ struct MakeReport {
     size_t alignedLabels = 0;  // of which took an old label's index
 };
 
+struct MakeOptions {
+    // Keep the elements even where the final diff alone would make a smaller patch (small
+    // files only; large ones always keep them).
+    bool alwaysUseElements = false;
+};
+
 // Appends to the empty sink `patch` a patch that turns the old bytes into the new bytes.
 // StatusGeneralError for inputs beyond 2^31 - 1 bytes or when memory runs out.
 Status MakeEnsemblePatch(const uint8_t *oldData, size_t oldSize, const uint8_t *newData,
                          size_t newSize, ByteSink *patch, MakeProgress *progress = nullptr,
-                         MakeReport *report = nullptr);
+                         MakeReport *report = nullptr, const MakeOptions &options = {});
 
 } // namespace vxpatch

@@ -37,12 +37,15 @@ Bytes Rebuilt(Bytes bytes)
     return bytes;
 }
 
+// Elements are kept even where they do not pay, so that small fixtures exercise them.
 Bytes Make(const Bytes &oldFile, const Bytes &newFile, vxpatch::MakeReport *report)
 {
     vxpatch::ByteSink sink;
+    vxpatch::MakeOptions options;
+    options.alwaysUseElements = true;
     EXPECT_EQ(vxpatch::StatusOk,
               vxpatch::MakeEnsemblePatch(oldFile.data(), oldFile.size(), newFile.data(),
-                                         newFile.size(), &sink, nullptr, report));
+                                         newFile.size(), &sink, nullptr, report, options));
     return Bytes(sink.Data(), sink.Data() + sink.Size());
 }
 
@@ -121,6 +124,20 @@ TEST(EnsembleMakeTest, ElementsOfDifferentKindsArePairedWithTheirOwnKind)
     ExpectRoundTrip(oldFile, newFile, &report);
     if (Recognized(elf) && Recognized(pe))
         EXPECT_EQ(2u, report.elements);
+}
+
+TEST(EnsembleMakeTest, KeepsTheSmallerPatchForSmallFiles)
+{
+    // An unchanged image: the element sets cost more than the final diff alone.
+    const Bytes image = Fixture("pe_x86.exe");
+    vxpatch::ByteSink chosen;
+    vxpatch::MakeReport report;
+    ASSERT_EQ(vxpatch::StatusOk, vxpatch::MakeEnsemblePatch(image.data(), image.size(), image.data(),
+                                                            image.size(), &chosen, nullptr, &report));
+    const Bytes withElements = Make(image, image, nullptr);
+    EXPECT_LE(chosen.Size(), withElements.size());
+    if (chosen.Size() < withElements.size())
+        EXPECT_EQ(0u, report.elements);
 }
 
 TEST(EnsembleElementsTest, FindsEmbeddedImagesAndPairsByKind)
