@@ -1,5 +1,7 @@
 #include "vxpatch/assemblyprogram.h"
 
+#include "vxpatch/armbranch.h"
+
 #include "vxlog/log.h"
 
 namespace vxpatch {
@@ -67,6 +69,9 @@ bool ParsedProgram::EmitAbs32(Label *label)
 
 bool ParsedProgram::EmitRel32Arm(uint16_t op, Label *label, const uint8_t *bytes, uint16_t size)
 {
+    // Any other value would be encoded as an opcode of its own and assemble as something else.
+    if (op < kArmOpFirst || op > kArmOpLast)
+        return false;
     return EmitReference(InsnRel32Arm, label, size, bytes, op);
 }
 

@@ -53,7 +53,8 @@ public:
     bool EmitByte(uint8_t value);
     // The bytes are not copied: they must outlive the program (they are the image).
     bool EmitBytes(const uint8_t *bytes, size_t count);
-    // A reference without a label (a failed lookup) is logged and refused.
+    // A reference without a label (a failed lookup) is logged and refused, as is an ARM
+    // branch whose opcode lies outside 0x1000 to 0x5FFF.
     bool EmitRel32(Label *label);
     bool EmitAbs32(Label *label);
     bool EmitRel32Arm(uint16_t op, Label *label, const uint8_t *bytes, uint16_t size);

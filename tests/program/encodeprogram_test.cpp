@@ -150,13 +150,16 @@ TEST(EncodeProgram, LabelWithoutIndexFailsAndLeavesNothing)
     EXPECT_TRUE(encoded.copyBytes.Empty());
 }
 
-TEST(ParsedProgram, ReferenceWithoutLabelIsRefused)
+TEST(ParsedProgram, MalformedReferencesAreRefused)
 {
     const uint8_t bytes[4] = {};
     ParsedProgram program(EXE_ELF_32_ARM);
     EXPECT_FALSE(program.EmitRel32(nullptr));
     EXPECT_FALSE(program.EmitAbs32(nullptr));
     EXPECT_FALSE(program.EmitRel32Arm(0x4000, nullptr, bytes, 4));
+    Label *label = program.Rel32LabelAt(0x10);
+    EXPECT_FALSE(program.EmitRel32Arm(OpAbs32, label, bytes, 4)) << "would assemble as abs32";
+    EXPECT_FALSE(program.EmitRel32Arm(0x6000, label, bytes, 4));
     EXPECT_TRUE(program.Instructions().Empty());
 }
 
