@@ -65,15 +65,9 @@ bool WriteBody(int method, DiffStreamSinks *streams, ByteSink *out)
     }
 }
 
-} // namespace
-
-bool MakeBinaryDiff(const uint8_t *oldData, size_t oldSize, const uint8_t *newData,
-                    size_t newSize, int method, bool withHeader, ByteSink *out)
+bool WriteDiff(const uint8_t *oldData, size_t oldSize, const uint8_t *newData, size_t newSize,
+               int method, bool withHeader, ByteSink *out)
 {
-    if (method < BinaryDiffStored || method > BinaryDiffBodyCompressed)
-        return Fail("Invalid compression method");
-    if (oldSize > kMaxBinaryDiffInput || newSize > kMaxBinaryDiffInput)
-        return Fail("File too large for a binary diff");
     DiffStreamSinks streams;
     if (!FindStreams(oldData, oldSize, newData, newSize, &streams))
         return false;
@@ -84,6 +78,22 @@ bool MakeBinaryDiff(const uint8_t *oldData, size_t oldSize, const uint8_t *newDa
     const uint8_t methodByte = static_cast<uint8_t>(method);
     return out->WriteBytes(&methodByte, 1) && out->WriteSizeVarint(newSize) &&
            WriteBody(method, &streams, out);
+}
+
+} // namespace
+
+bool MakeBinaryDiff(const uint8_t *oldData, size_t oldSize, const uint8_t *newData,
+                    size_t newSize, int method, bool withHeader, ByteSink *out)
+{
+    if (method < BinaryDiffStored || method > BinaryDiffBodyCompressed)
+        return Fail("Invalid compression method");
+    if (oldSize > kMaxBinaryDiffInput || newSize > kMaxBinaryDiffInput)
+        return Fail("File too large for a binary diff");
+    const size_t start = out->Size();
+    if (WriteDiff(oldData, oldSize, newData, newSize, method, withHeader, out))
+        return true;
+    out->Truncate(start);
+    return false;
 }
 
 } // namespace vxpatch

@@ -17,7 +17,8 @@ constexpr size_t kMaxBinaryDiffInput = 0x7FFFFFFF;
 
 // Appends to `out` a diff that turns the old bytes into the new bytes, stored with `method`
 // (BinaryDiffMethod) and preceded by the magic and checksum when `withHeader`. False for an
-// unknown method, an input above kMaxBinaryDiffInput or lack of memory.
+// unknown method, an input above kMaxBinaryDiffInput or lack of memory; `out` then holds
+// what it held before.
 bool MakeBinaryDiff(const uint8_t *oldData, size_t oldSize, const uint8_t *newData,
                     size_t newSize, int method, bool withHeader, ByteSink *out);
 
