@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 #include <fstream>
 #include <stdexcept>
@@ -72,6 +75,24 @@ TEST_F(FilesTest, WriteWholeFileReportsWhatReachedTheFile)
     EXPECT_NE(WriteWholeFile(unreachable.c_str(), "", 0), 0u);
     EXPECT_NE(WriteWholeFile(unreachable.c_str(), "abc", 3), 3u);
     EXPECT_NE(WriteWholeFile("/dev/full", "abc", 3), 3u);
+}
+
+TEST_F(FilesTest, ReplaceWholeFileSwapsInCompleteContentOnly)
+{
+    const std::string p = write("target", "old content");
+    ASSERT_TRUE(vxpatch::ReplaceWholeFile(p.c_str(), "new", 3));
+    std::ifstream in(p, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new");
+    // A plain new file, as fopen would make it: readable by others under the usual umask.
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    struct stat info;
+    ASSERT_EQ(::stat(p.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
+
+    EXPECT_FALSE(vxpatch::ReplaceWholeFile("/dev/full/x", "abc", 3));
+    EXPECT_FALSE(vxpatch::ReplaceWholeFile(path("no/dir/file").c_str(), "", 0));
+    EXPECT_EQ(QDir(m_Dir.path()).entryList(QDir::Files), QStringList{"target"});
 }
 
 } // namespace
