@@ -2,12 +2,14 @@
 
 #include "vxpatch/binarydiffmaker.h"
 #include "vxpatch/detection.h"
+#include "vxpatch/disassembler_elf.h"
 #include "vxpatch/encodedprogram.h"
 #include "vxpatch/enginelog.h"
 #include "vxpatch/executableelements.h"
 #include "vxpatch/trimlabels.h"
 
 #include <memory>
+#include <new>
 #include <string>
 
 namespace vxpatch {
@@ -18,8 +20,13 @@ namespace {
 // `assembly`, the old side of the diff that rebuilds the file.
 bool StoreElement(const uint8_t *image, size_t length, ByteSink *stream, ByteSink *assembly)
 {
-    std::unique_ptr<ParsedProgram> program;
-    if (DisassembleElement(image, length, &program) != StatusOk || !TrimLabels(program.get()))
+    std::unique_ptr<Disassembler> reader = FindDisassembler(image, length);
+    if (!reader)
+        return false;
+    if (auto *elf = dynamic_cast<DisassemblerElf *>(reader.get()))
+        elf->SetForwardOnly(true);
+    std::unique_ptr<ParsedProgram> program(new (std::nothrow) ParsedProgram(reader->Type()));
+    if (!program || !reader->Disassemble(program.get()) || !TrimLabels(program.get()))
         return false;
     EncodedProgram encoded;
     ByteSinkSet sources;

@@ -307,7 +307,9 @@ bool DisassemblerElf::WalkSection(const Section &section, uint64_t *position, Pa
     const uint64_t gapEnd = std::min<uint64_t>(section.offset, Length());
     if (*position < gapEnd && !EmitFileBytes(program, *position, gapEnd))
         return false;
-    *position = section.offset;
+    const bool emitsData = section.type == kProgBits || section.type == kRel;
+    if (emitsData || !m_ForwardOnly || section.offset > *position)
+        *position = section.offset;
     switch (section.type) {
     case kProgBits:
         *position = section.offset + section.size;

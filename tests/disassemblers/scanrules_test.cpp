@@ -7,6 +7,7 @@
 
 #include "vxpatch/armbranch.h"
 #include "vxpatch/disassembler_elf32arm.h"
+#include "vxpatch/disassembler_elf32x86.h"
 
 #include <gtest/gtest.h>
 
@@ -346,6 +347,23 @@ TEST(ElfLayout, SectionsGoingBackwardsAreWalkedAgainWithinTheImage)
     Bytes expected(image.begin(), image.begin() + 0x410);
     expected.insert(expected.end(), image.begin() + 0x100, image.end());
     EXPECT_EQ(trip.assembled, expected);
+}
+
+TEST(ElfLayout, ForwardOnlyWalkRebuildsTheImageExactly)
+{
+    ElfImage e;
+    e.segments = {{1, 0, 0, 0x1000, 0x1000}};
+    e.sections = {{1, 0x400, 0x400, 0x10, 0}, {7, 0x100, 0x100, 0x10, 0}, {3, 0, 0x800, 0x10, 0}};
+    Bytes image = BuildElf(e);
+    for (size_t i = 0x100; i < 0x810; ++i)
+        image[i] = static_cast<uint8_t>(i * 7);
+    vxpatch::DisassemblerElf32X86 reader(image.data(), image.size());
+    reader.SetForwardOnly(true);
+    ParsedProgram program(reader.Type());
+    ASSERT_TRUE(reader.CheckHeader() && reader.Disassemble(&program));
+    const RoundTrip trip = Reassemble(&program, false);
+    ASSERT_EQ(trip.failure, "");
+    EXPECT_EQ(trip.assembled, image);
 }
 
 TEST(ElfLayout, SectionWithoutDataPastTheFileEndsTheGapAtTheImage)
