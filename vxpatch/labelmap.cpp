@@ -10,7 +10,7 @@ namespace {
 constexpr size_t kBlockSize = 1024;
 
 // Addresses cluster and share low bits (aligned targets), so they are mixed before masking.
-size_t Slot(uint32_t rva, size_t tableSize)
+size_t SlotOf(uint32_t rva, size_t tableSize)
 {
     uint32_t h = rva;
     h ^= h >> 16;
@@ -34,10 +34,10 @@ Label *LabelMap::Find(uint32_t rva) const
 {
     if (!m_TableSize)
         return nullptr;
-    for (size_t i = Slot(rva, m_TableSize);; i = (i + 1) & (m_TableSize - 1)) {
-        Label *label = m_Table[i];
-        if (!label || label->rva == rva)
-            return label;
+    for (size_t i = SlotOf(rva, m_TableSize);; i = (i + 1) & (m_TableSize - 1)) {
+        const Slot &slot = m_Table[i];
+        if (!slot.label || slot.rva == rva)
+            return slot.label;
     }
 }
 
@@ -88,7 +88,7 @@ Label *LabelMap::NewLabel(uint32_t rva)
 bool LabelMap::GrowTable()
 {
     const size_t size = m_TableSize ? m_TableSize * 2 : 64;
-    Label **table = static_cast<Label **>(std::calloc(size, sizeof(Label *)));
+    Slot *table = static_cast<Slot *>(std::calloc(size, sizeof(Slot)));
     if (!table)
         return false;
     std::free(m_Table);
@@ -101,17 +101,17 @@ bool LabelMap::GrowTable()
 
 void LabelMap::Rehash()
 {
-    std::fill(m_Table, m_Table + m_TableSize, nullptr);
+    std::fill(m_Table, m_Table + m_TableSize, Slot{0, nullptr});
     for (Label *label : m_Labels)
         Insert(label);
 }
 
 void LabelMap::Insert(Label *label)
 {
-    size_t i = Slot(label->rva, m_TableSize);
-    while (m_Table[i])
+    size_t i = SlotOf(label->rva, m_TableSize);
+    while (m_Table[i].label)
         i = (i + 1) & (m_TableSize - 1);
-    m_Table[i] = label;
+    m_Table[i] = Slot{label->rva, label};
 }
 
 } // namespace vxpatch

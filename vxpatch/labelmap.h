@@ -61,7 +61,13 @@ private:
     mutable GrowableArray<Label *> m_Labels; // every label in the map, sorted while m_Sorted
     GrowableArray<Label *> m_Blocks;  // storage of all labels ever made
     size_t m_UsedInBlock = 0;         // labels taken from the last block
-    Label **m_Table = nullptr;        // open addressing on rva, power-of-two size
+    // Open addressing on rva, power-of-two size. The rva is kept next to the pointer so a
+    // probe does not have to visit the label.
+    struct Slot {
+        uint32_t rva;
+        Label *label;
+    };
+    Slot *m_Table = nullptr;
     size_t m_TableSize = 0;
     mutable bool m_Sorted = true;
 };
