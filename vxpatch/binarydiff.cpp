@@ -90,7 +90,7 @@ bool AppendDiffBytes(const ByteSource &old, int32_t oldPosition, int32_t count,
         static_cast<int64_t>(oldPosition) + count > oldSize)
         return false;
     uint8_t *target = out->Extend(count);
-    if (target == nullptr)
+    if (target == nullptr && count != 0)
         return false;
     const uint8_t *delta = diff->Position();
     const uint8_t *source = old.Position() + oldPosition;

@@ -55,6 +55,8 @@ const ApplyCase kApplyCases[] = {
      2, true, bytesOf("0a"), ""},
     {"ControlEndsEarly", kOld, {{{1, 0, 0}}, Bytes(5, 0), {}}, 5, false, {},
      "Corrupt patch reading control"},
+    {"EmptyTriplesIntoEmptyOutput", kOld, {{{0, 0, 0}}, {}, {}}, 1, false, {},
+     "Corrupt patch reading control"},
     {"DiffCountBeyondNewSize", kOld, {{{4, 0, 0}}, Bytes(4, 0), {}}, 3, false, {}, "Corrupt patch"},
     {"ExtraCountBeyondNewSize", kOld, {{{1, 3, 0}}, Bytes(1, 0), bytesOf("abc")}, 3, false, {},
      "Corrupt patch"},
