@@ -6,6 +6,7 @@
 #include "vxpatch/encodedprogram.h"
 #include "vxpatch/enginelog.h"
 #include "vxpatch/executableelements.h"
+#include "vxpatch/labelindexes.h"
 #include "vxpatch/trimlabels.h"
 
 #include <memory>
@@ -28,6 +29,11 @@ bool StoreElement(const uint8_t *image, size_t length, ByteSink *stream, ByteSin
     std::unique_ptr<ParsedProgram> program(new (std::nothrow) ParsedProgram(reader->Type()));
     if (!program || !reader->Disassemble(program.get()) || !TrimLabels(program.get()))
         return false;
+    // Trimming leaves holes in the index ranges; numbering again closes them, so the address
+    // tables and the index varints stay short. Readers only need the indexes to agree.
+    ClearLabelIndexes(&program->Abs32Labels());
+    ClearLabelIndexes(&program->Rel32Labels());
+    NumberLabelsInOrder(program.get());
     EncodedProgram encoded;
     ByteSinkSet sources;
     return EncodeProgram(*program, &encoded) == StatusOk &&
