@@ -71,7 +71,15 @@ Status TransformPair(const uint8_t *oldData, const uint8_t *newData, const Eleme
     if ((status = EncodeAndStore(&oldProgram, &oldEncoded, &result->oldSet)) != StatusOk
         || (status = EncodeAndStore(&newProgram, &newEncoded, &result->newSet)) != StatusOk)
         return status;
-    return AssembleProgram(newEncoded, &result->reformed);
+    if ((status = AssembleProgram(newEncoded, &result->reformed)) != StatusOk)
+        return status;
+    // A program that does not give back the element's own bytes would leave the final diff
+    // to correct the difference, which costs more than the element saves.
+    const Element &element = pair.newElement;
+    const bool exact = result->reformed.Size() == element.length
+                       && std::memcmp(result->reformed.Data(), newData + element.offset,
+                                      element.length) == 0;
+    return exact ? StatusOk : StatusAssemblyFailed;
 }
 
 class Maker {
@@ -133,8 +141,7 @@ Status Maker::TransformElements(ByteSinkSet *oldSets, ByteSinkSet *newSets, Byte
             continue;
         }
         const Element &element = m_Candidates[i].newElement;
-        const ReformedRange range{element.offset, basic->Size(),
-                                  std::min(element.length, result.reformed.Size())};
+        const ReformedRange range{element.offset, basic->Size(), element.length};
         if (!oldSets->WriteNested(&result.oldSet) || !newSets->WriteNested(&result.newSet)
             || !basic->AppendAndRelease(&result.reformed) || !m_Pairs.Push(m_Candidates[i])
             || !m_Reformed.Push(range))
