@@ -1,9 +1,11 @@
 #include "asyncrun.h"
 
 #include "asyncfunc.h"
+#include "threadhandoff.h"
 
 ASyncRun::ASyncRun(ASyncFunc *func) : m_Func(func)
 {
+    markHandedOver(this);
 }
 
 ASyncRun::~ASyncRun()
@@ -13,6 +15,7 @@ ASyncRun::~ASyncRun()
 
 void ASyncRun::run()
 {
+    markTakenOver(this);
     const bool res = m_Func->run();
     emit m_Func->runResult(res);
 }
