@@ -22,6 +22,7 @@ enum ContainerDirective : uint32_t {
 enum class ContainerMode {
     Plain,           // always directive 1
     ExecutableAware, // directive 2 when executable images are found, else directive 1
+    Smallest,        // whichever of the two directives packs the file into fewer bytes
 };
 
 // Unpacks the container at `source` into `target`. On false at least one line was logged

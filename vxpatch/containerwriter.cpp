@@ -27,13 +27,26 @@ bool isEmptyFile(const oschar *path)
 bool CompressBuffer(const uint8_t *data, size_t length, ContainerMode mode, ByteSink *out)
 {
     const uint32_t checksum = ComputeChecksum(data, length);
-    if (mode == ContainerMode::ExecutableAware) {
+    if (mode == ContainerMode::Plain)
+        return writeContainer(checksum, ContainerPlain, data, length, out);
+    ByteSink aware;
+    {
         ByteSink set;
-        if (MakeDisAndDiffSet(data, length, &set))
-            return writeContainer(checksum, ContainerExecutableAware, set.Data(), set.Size(), out);
-        LogWarning("falling back to default compression");
+        if (!MakeDisAndDiffSet(data, length, &set)
+            || !writeContainer(checksum, ContainerExecutableAware, set.Data(), set.Size(), &aware)) {
+            LogWarning("falling back to default compression");
+            return writeContainer(checksum, ContainerPlain, data, length, out);
+        }
     }
-    return writeContainer(checksum, ContainerPlain, data, length, out);
+    if (mode == ContainerMode::Smallest) {
+        // Small images and images that are mostly data can lose more to the programs' address
+        // streams than the disassembly gains; only packing both forms tells.
+        ByteSink plain;
+        if (writeContainer(checksum, ContainerPlain, data, length, &plain)
+            && plain.Size() <= aware.Size())
+            return out->AppendAndRelease(&plain);
+    }
+    return out->AppendAndRelease(&aware);
 }
 
 bool CompressFile(const oschar *source, const oschar *target, ContainerMode mode)

@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -155,6 +157,60 @@ TEST(Fixtures, NonExecutableFilesPackPlainly)
 {
     const Bytes text = ReadFile(std::string(VX_SOURCE_DIR) + "/tests/fixtures/executables/tiny.c");
     ExpectPackRoundTrip(text, ContainerPlain);
+}
+
+// Packs the file in `mode` and unpacks it again; returns the container.
+Bytes PackAndCheck(const Bytes &file, ContainerMode mode)
+{
+    ByteSink container;
+    EXPECT_TRUE(CompressBuffer(file.data(), file.size(), mode, &container));
+    ByteSource source;
+    source.Init(container.Data(), container.Size());
+    ByteSink unpacked;
+    EXPECT_TRUE(DecompressBuffer(&source, &unpacked));
+    EXPECT_TRUE(Bytes(unpacked.Data(), unpacked.Data() + unpacked.Size()) == file);
+    return Bytes(container.Data(), container.Data() + container.Size());
+}
+
+// Code that is nothing but calls to a few functions: plain, every call site stores another
+// displacement; as a program the targets repeat, so the executable-aware form is shorter.
+Bytes CallHeavyElf()
+{
+    constexpr size_t kCode = 0x400, kSize = 0x10000;
+    ElfImage e;
+    e.segments = {{1, 0, 0x1000, kSize, kSize}};
+    e.sections = {{1, 0x1000 + kCode, kCode, kSize - kCode, 0}};
+    e.fileSize = kSize;
+    Bytes image = BuildElf(e);
+    uint32_t seed = 12345;
+    for (size_t at = kCode; at + 5 <= kSize; at += 5) {
+        seed = seed * 1103515245u + 12345u;
+        const uint32_t target = 0x1000 + kCode + (seed >> 16) % 16 * 0x100;
+        image[at] = 0xE8;
+        PutLE32(image, at + 1, target - (0x1000 + static_cast<uint32_t>(at) + 5));
+    }
+    return image;
+}
+
+TEST(Fixtures, SmallestModeKeepsTheShorterForm)
+{
+    const auto fixture = [](const std::string &name) {
+        return ReadFile(std::string(VX_SOURCE_DIR) + "/tests/fixtures/executables/" + name);
+    };
+    // The fixtures are so small that their address tables outweigh what disassembly saves.
+    std::vector<std::pair<std::string, Bytes>> files{{"calls", CallHeavyElf()},
+                                                     {"tiny.c", fixture("tiny.c")}};
+    for (const Fixture &each : kFixtures)
+        files.emplace_back(each.file, fixture(each.file));
+    for (const auto &[name, file] : files) {
+        SCOPED_TRACE(name);
+        ASSERT_FALSE(file.empty());
+        const Bytes plain = PackAndCheck(file, ContainerMode::Plain);
+        const Bytes aware = PackAndCheck(file, ContainerMode::ExecutableAware);
+        const Bytes smallest = PackAndCheck(file, ContainerMode::Smallest);
+        // Ties go to the plain form, which unpacks without assembling anything.
+        EXPECT_TRUE(smallest == (plain.size() <= aware.size() ? plain : aware));
+    }
 }
 
 fs::path CorpusDir()

@@ -13,9 +13,10 @@ namespace vxtool {
 namespace {
 
 const Command kCommands[] = {
-    {"pack", "[--plain] IN OUT",
-     "write a compressed file container of IN (executable-aware unless --plain)",
-     {{"--plain"}, {}, 2}, RunPack},
+    {"pack", "[--aware] [--plain] IN OUT",
+     "write a compressed file container of IN: the smaller of both forms, or only the plain "
+     "or the executable-aware one",
+     {{"--plain", "--aware"}, {}, 2}, RunPack},
     {"unpack", "IN OUT", "unpack the compressed file container IN", {{}, {}, 2}, RunUnpack},
     {"diff", "[--method 0|1|2] [--header] OLD NEW OUT",
      "write a binary diff from OLD to NEW (method 2, the compressed body, by default)",
