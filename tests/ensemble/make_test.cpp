@@ -88,8 +88,9 @@ TEST(EnsembleMakeTest, FixturesRoundTripAsElements)
         for (const Bytes &newFile : {image, Rebuilt(image)}) {
             vxpatch::MakeReport report;
             ExpectRoundTrip(image, newFile, &report);
-            if (Recognized(image))
+            if (Recognized(image)) {
                 EXPECT_EQ(1u, report.elements);
+            }
         }
     }
 }
@@ -109,8 +110,9 @@ TEST(EnsembleMakeTest, ReleasePairsRoundTrip)
         ASSERT_FALSE(oldFile.empty() || newFile.empty());
         vxpatch::MakeReport report;
         ExpectRoundTrip(oldFile, newFile, &report);
-        if (Recognized(newFile))
+        if (Recognized(newFile)) {
             EXPECT_GE(report.elements, 1u);
+        }
     }
 }
 
@@ -122,8 +124,9 @@ TEST(EnsembleMakeTest, ElementsOfDifferentKindsArePairedWithTheirOwnKind)
     const Bytes newFile = Concat(Concat(Concat(Concat(junk, junk), pe), Rebuilt(elf)), macho);
     vxpatch::MakeReport report;
     ExpectRoundTrip(oldFile, newFile, &report);
-    if (Recognized(elf) && Recognized(pe))
+    if (Recognized(elf) && Recognized(pe)) {
         EXPECT_EQ(2u, report.elements);
+    }
 }
 
 TEST(EnsembleMakeTest, KeepsTheSmallerPatchForSmallFiles)
@@ -136,8 +139,9 @@ TEST(EnsembleMakeTest, KeepsTheSmallerPatchForSmallFiles)
                                                             image.size(), &chosen, nullptr, &report));
     const Bytes withElements = Make(image, image, nullptr);
     EXPECT_LE(chosen.Size(), withElements.size());
-    if (chosen.Size() < withElements.size())
+    if (chosen.Size() < withElements.size()) {
         EXPECT_EQ(0u, report.elements);
+    }
 }
 
 TEST(EnsembleElementsTest, FindsEmbeddedImagesAndPairsByKind)
