@@ -2,7 +2,6 @@
 
 #include "vxpatch/binarydiffmaker.h"
 #include "vxpatch/detection.h"
-#include "vxpatch/disassembler_elf.h"
 #include "vxpatch/encodedprogram.h"
 #include "vxpatch/enginelog.h"
 #include "vxpatch/executableelements.h"
@@ -24,8 +23,6 @@ bool StoreElement(const uint8_t *image, size_t length, ByteSink *stream, ByteSin
     std::unique_ptr<Disassembler> reader = FindDisassembler(image, length);
     if (!reader)
         return false;
-    if (auto *elf = dynamic_cast<DisassemblerElf *>(reader.get()))
-        elf->SetForwardOnly(true);
     std::unique_ptr<ParsedProgram> program(new (std::nothrow) ParsedProgram(reader->Type()));
     if (!program || !reader->Disassemble(program.get()) || !TrimLabels(program.get()))
         return false;

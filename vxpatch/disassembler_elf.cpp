@@ -307,8 +307,11 @@ bool DisassemblerElf::WalkSection(const Section &section, uint64_t *position, Pa
     const uint64_t gapEnd = std::min<uint64_t>(section.offset, Length());
     if (*position < gapEnd && !EmitFileBytes(program, *position, gapEnd))
         return false;
+    // A section without data of its own that lies behind the walk (Go lists a note near the
+    // start of the file last) does not move the walk back: moving back would cover its bytes
+    // twice, and the program would no longer assemble to the image.
     const bool emitsData = section.type == kProgBits || section.type == kRel;
-    if (emitsData || !m_ForwardOnly || section.offset > *position)
+    if (emitsData || section.offset > *position)
         *position = section.offset;
     switch (section.type) {
     case kProgBits:

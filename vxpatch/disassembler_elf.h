@@ -50,12 +50,6 @@ public:
     bool CheckHeader() override;
     bool Disassemble(ParsedProgram *program) override;
 
-    // Sections without data that lie before the walk (Go lists a note near the start of the
-    // file last) normally move the walk back, so their bytes are covered twice and the
-    // program is longer than the image. Patches depend on that, but a container only needs
-    // a program that rebuilds the image: its writer asks for a walk that only moves forward.
-    void SetForwardOnly(bool forwardOnly) { m_ForwardOnly = forwardOnly; }
-
 protected:
     struct Section {
         uint32_t type;
@@ -102,7 +96,6 @@ private:
     uint64_t NextAbs32Offset();
 
     const bool m_Is64;
-    bool m_ForwardOnly = false;
     uint64_t m_SectionTable = 0;
     size_t m_SectionCount = 0;
     uint64_t m_ProgramTable = 0;
