@@ -2,7 +2,7 @@
 
 namespace vxtool {
 
-bool Arguments::Parse(const std::vector<std::string> &words, const ArgumentSpec &spec,
+bool Arguments::Parse(const std::vector<std::string> &words, const ArgumentSyntax &syntax,
                       std::string *error)
 {
     bool optionsEnded = false;
@@ -12,9 +12,9 @@ bool Arguments::Parse(const std::vector<std::string> &words, const ArgumentSpec 
             m_Operands.push_back(word);
         } else if (word == "--") {
             optionsEnded = true;
-        } else if (spec.flags.count(word) != 0) {
+        } else if (syntax.flags.count(word) != 0) {
             m_Flags.insert(word);
-        } else if (spec.valueOptions.count(word) != 0) {
+        } else if (syntax.valueOptions.count(word) != 0) {
             if (i + 1 == words.size()) {
                 *error = "option " + word + " needs a value";
                 return false;
@@ -25,8 +25,8 @@ bool Arguments::Parse(const std::vector<std::string> &words, const ArgumentSpec 
             return false;
         }
     }
-    if (m_Operands.size() != spec.operands) {
-        *error = "expected " + std::to_string(spec.operands) + " file arguments, got "
+    if (m_Operands.size() != syntax.operands) {
+        *error = "expected " + std::to_string(syntax.operands) + " file arguments, got "
             + std::to_string(m_Operands.size());
         return false;
     }

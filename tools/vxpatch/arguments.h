@@ -10,7 +10,7 @@
 
 namespace vxtool {
 
-struct ArgumentSpec {
+struct ArgumentSyntax {
     std::set<std::string> flags;
     std::set<std::string> valueOptions;
     size_t operands;
@@ -18,8 +18,8 @@ struct ArgumentSpec {
 
 class Arguments {
 public:
-    // False with `error` set when the words do not fit `spec`.
-    bool Parse(const std::vector<std::string> &words, const ArgumentSpec &spec,
+    // False with `error` set when the words do not fit `syntax`.
+    bool Parse(const std::vector<std::string> &words, const ArgumentSyntax &syntax,
                std::string *error);
 
     bool Has(const std::string &flag) const { return m_Flags.count(flag) != 0; }

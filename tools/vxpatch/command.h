@@ -17,7 +17,7 @@ struct Command {
     const char *name;
     const char *usage;   // arguments after the name
     const char *summary; // one line for the overview
-    ArgumentSpec arguments;
+    ArgumentSyntax arguments;
     int (*run)(const Arguments &arguments);
 };
 
