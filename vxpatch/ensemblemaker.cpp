@@ -21,11 +21,6 @@ namespace {
 
 constexpr size_t kBodyStreams = 4;
 
-// Below this new-file size a patch of the final diff alone is made as well and the smaller
-// one kept: for small files the element sets' own overhead can outweigh what they save, and
-// both makes are quick.
-constexpr size_t kCompareBelow = 4 << 20;
-
 void Tell(MakeProgress *progress, const char *step)
 {
     if (progress)
@@ -275,7 +270,10 @@ Status MakeEnsemblePatch(const uint8_t *oldData, size_t oldSize, const uint8_t *
     if (!elementsMade && maker.HasCandidates())
         LogWarning("element patch failed with status " + std::to_string(status)
                    + "; making the final diff alone");
-    if (elementsMade && (newSize >= kCompareBelow || options.alwaysUseElements))
+    // A patch of the final diff alone is made as well and the smaller one kept: the element
+    // sets' own overhead can outweigh what they save, for small files and for elements whose
+    // code changed throughout. The second make costs about one plain diff.
+    if (elementsMade && options.alwaysUseElements)
         return patch->AppendAndRelease(&withElements) ? StatusOk : StatusGeneralError;
     ByteSink alone;
     if ((status = maker.Make(false, &alone)) == StatusOk)

@@ -29,8 +29,7 @@ struct MakeReport {
 };
 
 struct MakeOptions {
-    // Keep the elements even where the final diff alone would make a smaller patch (small
-    // files only; large ones always keep them).
+    // Keep the elements even where the final diff alone would make a smaller patch.
     bool alwaysUseElements = false;
 };
 
