@@ -1,5 +1,7 @@
 #include "vxpatch/streams.h"
 
+#include "vxpatch/blockmemory.h"
+
 #include "vxlog/log.h"
 
 #include <cstdint>
@@ -17,7 +19,7 @@ constexpr size_t kMinimumCapacity = 256;
 
 ByteSink::~ByteSink()
 {
-    std::free(m_Buffer);
+    FreeBlock(m_Buffer, m_Capacity);
 }
 
 ByteSink::ByteSink(ByteSink &&other) noexcept
@@ -31,7 +33,7 @@ ByteSink::ByteSink(ByteSink &&other) noexcept
 ByteSink &ByteSink::operator=(ByteSink &&other) noexcept
 {
     if (this != &other) {
-        std::free(m_Buffer);
+        FreeBlock(m_Buffer, m_Capacity);
         m_Buffer = std::exchange(other.m_Buffer, nullptr);
         m_Length = std::exchange(other.m_Length, 0);
         m_Capacity = std::exchange(other.m_Capacity, 0);
@@ -42,7 +44,7 @@ ByteSink &ByteSink::operator=(ByteSink &&other) noexcept
 
 void ByteSink::Fail()
 {
-    std::free(m_Buffer);
+    FreeBlock(m_Buffer, m_Capacity);
     m_Buffer = nullptr;
     m_Length = 0;
     m_Capacity = 0;
@@ -57,7 +59,7 @@ bool ByteSink::Reserve(size_t capacity)
         return true;
     if (capacity < kMinimumCapacity)
         capacity = kMinimumCapacity;
-    void *grown = std::realloc(m_Buffer, capacity);
+    void *grown = ResizeBlock(m_Buffer, m_Capacity, m_Length, capacity);
     if (grown == nullptr) {
         Fail();
         return false;
@@ -150,9 +152,24 @@ void ByteSink::Truncate(size_t length)
         m_Length = length;
 }
 
+bool ByteSink::KeepOnly(size_t offset, size_t length)
+{
+    if (m_Failed || offset > m_Length || length > m_Length - offset)
+        return false;
+    if (length != 0)
+        std::memmove(m_Buffer, m_Buffer + offset, length);
+    m_Length = length;
+    // A smaller block that cannot be had only means the capacity stays.
+    if (void *shrunk = ResizeBlock(m_Buffer, m_Capacity, m_Length, m_Length)) {
+        m_Buffer = static_cast<uint8_t *>(shrunk);
+        m_Capacity = m_Length;
+    }
+    return true;
+}
+
 void ByteSink::Release()
 {
-    std::free(m_Buffer);
+    FreeBlock(m_Buffer, m_Capacity);
     m_Buffer = nullptr;
     m_Length = 0;
     m_Capacity = 0;

@@ -4,6 +4,8 @@
 // from 64 elements (256 for byte arrays), which keeps encoded tables cheap to build.
 #pragma once
 
+#include "vxpatch/blockmemory.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -18,7 +20,7 @@ class GrowableArray {
 
 public:
     GrowableArray() = default;
-    ~GrowableArray() { std::free(m_Data); }
+    ~GrowableArray() { FreeBlock(m_Data, m_Capacity * sizeof(T)); }
     GrowableArray(GrowableArray &&other) noexcept { Swap(other); }
     GrowableArray &operator=(GrowableArray &&other) noexcept
     {
@@ -64,7 +66,7 @@ public:
 
     void Clear()
     {
-        std::free(m_Data);
+        FreeBlock(m_Data, m_Capacity * sizeof(T));
         m_Data = nullptr;
         m_Size = 0;
         m_Capacity = 0;
@@ -101,7 +103,8 @@ private:
         size_t capacity = m_Capacity ? m_Capacity : kInitialCapacity;
         while (capacity < minimum)
             capacity = capacity > limit / 2 ? limit : capacity * 2;
-        void *data = std::realloc(m_Data, capacity * sizeof(T));
+        void *data =
+            ResizeBlock(m_Data, m_Capacity * sizeof(T), m_Size * sizeof(T), capacity * sizeof(T));
         if (!data)
             return false;
         m_Data = static_cast<T *>(data);

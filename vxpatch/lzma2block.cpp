@@ -3,6 +3,7 @@
 // input ended early 6), whichever library does the work.
 #include "vxpatch/streams.h"
 
+#include "vxpatch/blockmemory.h"
 #include "vxpatch/enginelog.h"
 
 #include <lzma.h>
@@ -38,6 +39,20 @@ uint32_t dictionaryOf(uint8_t properties)
         return 0xFFFFFFFFu;
     return (2u | (properties & 1u)) << (properties / 2 + 11);
 }
+
+// The decoder's dictionary is as large as the block; it goes through the engine's block
+// memory so that freeing it leaves no resident heap behind for the steps that follow.
+void *allocateForDecoder(void *, size_t count, size_t size)
+{
+    return size != 0 && count > SIZE_MAX / size ? nullptr : AllocateSized(count * size);
+}
+
+void freeForDecoder(void *, void *block)
+{
+    FreeSized(block);
+}
+
+const lzma_allocator kDecoderAllocator = {allocateForDecoder, freeForDecoder, nullptr};
 
 int resultCodeOf(lzma_ret ret)
 {
@@ -122,6 +137,7 @@ int decodeBlock(ByteSource *source, uint8_t properties, size_t unpacked, ByteSin
         kSmallestDictionary, std::min<uint64_t>(dictionaryOf(properties), unpacked));
     const lzma_filter filters[] = {{LZMA_FILTER_LZMA2, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
     lzma_stream stream = LZMA_STREAM_INIT;
+    stream.allocator = &kDecoderAllocator;
     lzma_ret ret = lzma_raw_decoder(&stream, filters);
     if (ret != LZMA_OK)
         return resultCodeOf(ret);
