@@ -31,7 +31,9 @@ Status ApplyEnsemblePatch(const oschar *oldPath, const oschar *patchPath, const 
     oldSource.Init(oldFile.Data(), oldFile.Length());
     patch.Init(patchFile.Data(), patchFile.Length());
     ByteSink result;
-    const Status status = ApplyEnsemblePatchStreams(&oldSource, &patch, &result);
+    EnsembleApplier applier;
+    applier.SetOldFile(&oldFile);
+    const Status status = applier.Apply(&oldSource, &patch, &result);
     if (status != StatusOk)
         return status;
     oldFile.Close();

@@ -57,7 +57,8 @@ Status EnsembleApplier::Apply(ByteSource *oldSource, ByteSource *patch, ByteSink
     if ((status = ReadBody(patch)) != StatusOk || (status = ReadTransformationList()) != StatusOk
         || (status = CorrectParameters()) != StatusOk
         || (status = TransformElements(&transformedElements)) != StatusOk
-        || (status = CorrectElements(&transformedElements)) != StatusOk)
+        || (status = CorrectElements(&transformedElements)) != StatusOk
+        || (status = KeepOnlyFinalCorrection()) != StatusOk)
         return status;
     ByteSink basicElements;
     if ((status = ReformElements(&basicElements)) != StatusOk)
@@ -156,6 +157,20 @@ Status EnsembleApplier::CorrectElements(ByteSinkSet *transformedElements)
                       &m_CorrectedElementsStorage, &m_CorrectedElements);
 }
 
+// Of the body only the final diff is still to be read. It moves to the front and the rest
+// is given back, so the reform and the final correction do not carry the element diff.
+Status EnsembleApplier::KeepOnlyFinalCorrection()
+{
+    ByteSource *finalCorrection = m_BodySet.Stream(kFinalCorrectionStream);
+    const size_t offset = static_cast<size_t>(finalCorrection->Position() - m_Body.Data());
+    if (!m_Body.KeepOnly(offset, finalCorrection->Remaining()))
+        return StatusStreamError;
+    for (size_t i = 0; i < m_BodySet.Count(); ++i)
+        m_BodySet.Stream(i)->Init(nullptr, 0);
+    finalCorrection->Init(m_Body);
+    return StatusOk;
+}
+
 // The prediction only sizes a reservation. A patch may claim any size, so it is trusted
 // only as far as the corrected elements could possibly assemble to; the sink grows on its
 // own if the claim was too small.
@@ -175,6 +190,8 @@ Status EnsembleApplier::ReformElements(ByteSink *basicElements)
     if (!basicElements->Reserve(ReformReservation())
         || !basicElements->WriteBytes(m_Base, m_BaseLength))
         return StatusStreamError;
+    if (m_OldFile != nullptr)
+        m_OldFile->DropResidentPages();
     for (TransformationPatcher *patcher : m_Patchers) {
         ByteSourceSet transformed;
         if (!m_CorrectedElements.ReadNested(&transformed))

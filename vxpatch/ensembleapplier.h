@@ -23,6 +23,9 @@ public:
     // Magic, version and the three header fields; leaves `patch` at the body.
     Status ReadHeader(ByteSource *patch);
     Status Apply(ByteSource *oldSource, ByteSource *patch, ByteSink *result);
+    // The mapping that the old source views: once the old bytes have been copied into the
+    // basic elements its pages are dropped, so the file is not held in memory twice.
+    void SetOldFile(const MappedFile *oldFile) { m_OldFile = oldFile; }
 
     uint32_t SourceChecksum() const { return m_SourceChecksum; }
     uint32_t TargetChecksum() const { return m_TargetChecksum; }
@@ -34,6 +37,7 @@ private:
     Status CorrectParameters();
     Status TransformElements(ByteSinkSet *transformedElements);
     Status CorrectElements(ByteSinkSet *transformedElements);
+    Status KeepOnlyFinalCorrection();
     Status ReformElements(ByteSink *basicElements);
     Status FinalCorrection(const ByteSink &basicElements, ByteSink *result);
     Status CorrectSet(ByteSinkSet *set, ByteSource *diff, ByteSink *storage,
@@ -45,6 +49,7 @@ private:
     uint32_t m_FinalSizePrediction = 0;
     const uint8_t *m_Base = nullptr;
     size_t m_BaseLength = 0;
+    const MappedFile *m_OldFile = nullptr;
     GrowableArray<TransformationPatcher *> m_Patchers;
     ByteSink m_Body;
     ByteSourceSet m_BodySet;

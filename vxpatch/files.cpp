@@ -70,6 +70,12 @@ void MappedFile::Close()
     m_View = nullptr;
 }
 
+void MappedFile::DropResidentPages() const
+{
+    if (m_View != nullptr)
+        ::madvise(const_cast<uint8_t *>(m_View), m_ViewLength, MADV_DONTNEED);
+}
+
 uint8_t MappedFile::At(size_t index) const
 {
     if (m_View == nullptr)

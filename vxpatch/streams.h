@@ -80,6 +80,9 @@ public:
     bool Commit(size_t count);
     // Drops the bytes from `length` on; a sink never grows this way.
     void Truncate(size_t length);
+    // Keeps only the `length` bytes from `offset` on, moved to the front, and gives back the
+    // rest of the buffer. False, with the sink unchanged, for a range beyond the bytes written.
+    bool KeepOnly(size_t offset, size_t length);
     void Release();
 
     const uint8_t *Data() const { return m_Buffer; }
@@ -172,6 +175,9 @@ public:
     bool Open(const oschar *path, size_t limit = 0, int accessHint = 0);
     void Close();
     bool IsValid() const { return m_View != nullptr; }
+    // Drops the view's pages from memory; the view stays valid and reads fault them back in
+    // from the file. For a caller that has copied what it still needs.
+    void DropResidentPages() const;
 
     const uint8_t *Data() const { return m_View; }
     size_t Length() const { return m_ViewLength; }

@@ -1,6 +1,7 @@
 #include "patchbuilder.h"
 
 #include "vxpatch/ensemble.h"
+#include "vxpatch/ensemblemaker.h"
 #include "vxpatch/transformationpatcher.h"
 
 #include <QDir>
@@ -172,6 +173,33 @@ TEST_F(EnsembleApplyFileTest, WritesTheNewFileOnSuccessOnly)
     WriteFile(Path("new"), ToBytes("left from before"));
     EXPECT_EQ(vxpatch::StatusBadCrc, Apply(Path("old"), Path("patch"), Path("new")));
     EXPECT_EQ(ToBytes("left from before"), ReadFile(Path("new")));
+}
+
+// The applier gives back the element diff and the old file's pages before the final diff
+// runs; the final diff must still see all of its own stream and the whole old file.
+TEST_F(EnsembleApplyFileTest, ElementPatchesApplyFromFiles)
+{
+    for (const char *name : {"elf_arm", "elf_x86", "macho_x64", "pe_x64.exe"}) {
+        SCOPED_TRACE(name);
+        const Bytes oldFile = ReadFile(FixturePath(std::string("executables/") + name));
+        ASSERT_FALSE(oldFile.empty());
+        Bytes newFile = oldFile;
+        newFile[newFile.size() / 2] ^= 0x5A;
+        newFile.insert(newFile.end(), oldFile.begin(), oldFile.begin() + 64);
+        vxpatch::ByteSink patch;
+        vxpatch::MakeOptions options;
+        options.alwaysUseElements = true;
+        vxpatch::MakeReport report;
+        ASSERT_EQ(vxpatch::StatusOk,
+                  vxpatch::MakeEnsemblePatch(oldFile.data(), oldFile.size(), newFile.data(),
+                                             newFile.size(), &patch, nullptr, &report, options));
+        EXPECT_EQ(1u, report.elements);
+        WriteFile(Path("old"), oldFile);
+        WriteFile(Path("patch"), Bytes(patch.Data(), patch.Data() + patch.Size()));
+        EXPECT_EQ(vxpatch::StatusOk, Apply(Path("old"), Path("patch"), Path("new")));
+        EXPECT_TRUE(ReadFile(Path("new")) == newFile);
+        EXPECT_TRUE(ReadFile(Path("old")) == oldFile);
+    }
 }
 
 TEST_F(EnsembleApplyFileTest, FileFaultsHaveTheirStatus)

@@ -108,6 +108,47 @@ TEST(ByteSinkTest, MoveTransfersOwnership)
     EXPECT_EQ(bytesOf(third), Bytes{0x09});
 }
 
+TEST(ByteSinkTest, KeepOnlyMovesTheRangeToTheFrontAndGivesBackTheRest)
+{
+    const struct {
+        const char *name;
+        size_t size, offset, length;
+    } cases[] = {
+        {"tail of a small sink", 300, 100, 200},
+        {"middle of a mapped sink", 3 << 20, 1 << 20, 5000},
+        {"tail of a mapped sink", 3 << 20, 1 << 20, 2 << 20},
+        {"nothing", 1000, 1000, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes bytes(c.size);
+        for (size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = static_cast<uint8_t>(i % 251);
+        ByteSink sink;
+        ASSERT_TRUE(sink.WriteBytes(bytes.data(), bytes.size()));
+        ASSERT_TRUE(sink.KeepOnly(c.offset, c.length));
+        EXPECT_TRUE(bytesOf(sink) == Bytes(bytes.begin() + c.offset,
+                                           bytes.begin() + c.offset + c.length));
+        EXPECT_EQ(sink.Capacity(), c.length);
+        // The sink goes on growing from what it kept.
+        ASSERT_TRUE(sink.WriteVarint(1));
+        EXPECT_EQ(sink.Size(), c.length + 1);
+    }
+}
+
+TEST(ByteSinkTest, KeepOnlyRefusesRangesBeyondTheBytes)
+{
+    ByteSink sink;
+    ASSERT_TRUE(sink.WriteBytes("abcdef", 6));
+    EXPECT_FALSE(sink.KeepOnly(7, 0));
+    EXPECT_FALSE(sink.KeepOnly(2, 5));
+    EXPECT_FALSE(sink.KeepOnly(1, SIZE_MAX));
+    EXPECT_EQ(bytesOf(sink), (Bytes{'a', 'b', 'c', 'd', 'e', 'f'}));
+    ByteSink failed;
+    failSink(&failed);
+    EXPECT_FALSE(failed.KeepOnly(0, 0));
+}
+
 TEST(ByteSinkDeathTest, SizeBeyond32BitsEndsTheProcess)
 {
     ByteSink sink;

@@ -50,6 +50,22 @@ TEST_F(FilesTest, MapsWholeFileOrLimitedPrefix)
     EXPECT_THROW(file.At(5), std::out_of_range);
 }
 
+TEST_F(FilesTest, DroppedPagesReadBackFromTheFile)
+{
+    std::string content(3 << 20, '\0');
+    for (size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<char>(i % 253);
+    const std::string p = write("large", content);
+    MappedFile file;
+    ASSERT_TRUE(file.Open(p.c_str()));
+    ASSERT_EQ(std::string(reinterpret_cast<const char *>(file.Data()), file.Length()), content);
+    file.DropResidentPages();
+    EXPECT_TRUE(file.IsValid());
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(file.Data()), file.Length()), content);
+    file.Close();
+    file.DropResidentPages();
+}
+
 TEST_F(FilesTest, EmptyMissingAndDirectoryInputsNeverMap)
 {
     const std::string empty = write("empty", "");
