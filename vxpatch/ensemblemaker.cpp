@@ -8,6 +8,7 @@
 #include "vxpatch/ensembleelements.h"
 #include "vxpatch/ensemblefinaldiff.h"
 #include "vxpatch/labelalignment.h"
+#include "vxpatch/programslices.h"
 #include "vxpatch/trimlabels.h"
 
 #include <algorithm>
@@ -20,6 +21,8 @@ namespace vxpatch {
 namespace {
 
 constexpr size_t kBodyStreams = 4;
+// A slice is dense when references take up at least one byte in this many.
+constexpr size_t kDenseReferences = 100;
 
 void Tell(MakeProgress *progress, const char *step)
 {
@@ -45,11 +48,86 @@ Status EncodeAndStore(std::unique_ptr<ParsedProgram> *program, EncodedProgram *e
 }
 
 // The element sets and bytes of one pair, kept apart until the whole pair has succeeded.
+// `ranges` place the reformed bytes in the new file; their basic offsets count from the
+// start of `reformed`.
 struct ElementResult {
     ByteSinkSet oldSet;
     ByteSinkSet newSet;
     ByteSink reformed;
+    GrowableArray<ReformedRange> ranges;
 };
+
+// Which slices of the new program the element carries; the final diff takes the others
+// from the old file. A slice pays its way through the program when it holds references
+// densely, as code and pointer tables do; in data with a few chance references (bytes that
+// happen to look like a branch into the image), the program only cuts holes where the old
+// and the new build differ, and the data's shifted values cost the same either way.
+bool ChooseSlices(const GrowableArray<ProgramSlice> &slices, GrowableArray<uint8_t> *keep)
+{
+    if (!keep->GrowTo(slices.Size(), 0))
+        return false;
+    for (size_t i = 0; i < slices.Size(); ++i)
+        (*keep)[i] = slices[i].references * kDenseReferences >= slices[i].outputLength;
+    return true;
+}
+
+// The new file's ranges that the kept slices assemble to (`reformedSize` bytes), adjacent
+// ones merged. The slices behind a relocation marker run to the end: their bytes include the
+// generated tables.
+bool KeptRanges(const GrowableArray<ProgramSlice> &slices, const GrowableArray<uint8_t> &keep,
+                size_t elementOffset, size_t reformedSize, GrowableArray<ReformedRange> *ranges)
+{
+    size_t basic = 0;
+    for (size_t i = 0; i < slices.Size() && basic < reformedSize; ++i) {
+        const ProgramSlice &slice = slices[i];
+        if (!(slice.fixed || keep[i]))
+            continue;
+        const size_t length = slice.behindMarker ? reformedSize - basic
+                                          : std::min(slice.outputLength, reformedSize - basic);
+        const size_t newOffset = elementOffset + slice.outputOffset;
+        if (!ranges->Empty()
+            && ranges->Back().newOffset + ranges->Back().length == newOffset)
+            ranges->Back().length += length;
+        else if (!ranges->Push(ReformedRange{newOffset, basic, length}))
+            return false;
+        basic += length;
+    }
+    return true;
+}
+
+// Keeps the chosen slices of the new program and stores them.
+Status StoreChosenSlices(const EncodedProgram &full, size_t elementOffset,
+                         ElementResult *result)
+{
+    GrowableArray<ProgramSlice> slices;
+    GrowableArray<uint8_t> keep;
+    EncodedProgram kept;
+    if (!SliceProgram(full, &slices) || !ChooseSlices(slices, &keep)
+        || !KeepSlices(full, slices, keep, &kept))
+        return StatusGeneralError;
+    Status status = StoreEncodedProgram(kept, &result->newSet);
+    if (status == StatusOk)
+        status = AssembleProgram(kept, &result->reformed);
+    if (status != StatusOk)
+        return status;
+    return KeptRanges(slices, keep, elementOffset, result->reformed.Size(), &result->ranges)
+               ? StatusOk
+               : StatusGeneralError;
+}
+
+// True when the reformed bytes are the new file's bytes of the ranges.
+bool ReformsExactly(const ElementResult &result, const uint8_t *newData)
+{
+    size_t total = 0;
+    for (const ReformedRange &range : result.ranges) {
+        if (range.basicOffset + range.length > result.reformed.Size()
+            || std::memcmp(result.reformed.Data() + range.basicOffset,
+                           newData + range.newOffset, range.length) != 0)
+            return false;
+        total += range.length;
+    }
+    return total == result.reformed.Size();
+}
 
 Status TransformPair(const uint8_t *oldData, const uint8_t *newData, const ElementPair &pair,
                      ElementResult *result, AlignmentCounts *counts)
@@ -64,17 +142,14 @@ Status TransformPair(const uint8_t *oldData, const uint8_t *newData, const Eleme
         return StatusGeneralError;
     EncodedProgram oldEncoded, newEncoded;
     if ((status = EncodeAndStore(&oldProgram, &oldEncoded, &result->oldSet)) != StatusOk
-        || (status = EncodeAndStore(&newProgram, &newEncoded, &result->newSet)) != StatusOk)
+        || (status = EncodeProgram(*newProgram, &newEncoded)) != StatusOk)
         return status;
-    if ((status = AssembleProgram(newEncoded, &result->reformed)) != StatusOk)
+    newProgram.reset();
+    if ((status = StoreChosenSlices(newEncoded, pair.newElement.offset, result)) != StatusOk)
         return status;
     // A program that does not give back the element's own bytes would leave the final diff
     // to correct the difference, which costs more than the element saves.
-    const Element &element = pair.newElement;
-    const bool exact = result->reformed.Size() == element.length
-                       && std::memcmp(result->reformed.Data(), newData + element.offset,
-                                      element.length) == 0;
-    return exact ? StatusOk : StatusAssemblyFailed;
+    return ReformsExactly(*result, newData) ? StatusOk : StatusAssemblyFailed;
 }
 
 class Maker {
@@ -135,11 +210,13 @@ Status Maker::TransformElements(ByteSinkSet *oldSets, ByteSinkSet *newSets, Byte
                        + " left to the final diff, status " + std::to_string(status));
             continue;
         }
-        const Element &element = m_Candidates[i].newElement;
-        const ReformedRange range{element.offset, basic->Size(), element.length};
+        for (ReformedRange &range : result.ranges) {
+            range.basicOffset += basic->Size();
+            if (!m_Reformed.Push(range))
+                return StatusGeneralError;
+        }
         if (!oldSets->WriteNested(&result.oldSet) || !newSets->WriteNested(&result.newSet)
-            || !basic->AppendAndRelease(&result.reformed) || !m_Pairs.Push(m_Candidates[i])
-            || !m_Reformed.Push(range))
+            || !basic->AppendAndRelease(&result.reformed) || !m_Pairs.Push(m_Candidates[i]))
             return StatusGeneralError;
     }
     if (m_Report) {
