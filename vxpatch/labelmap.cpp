@@ -7,7 +7,11 @@ namespace vxpatch {
 
 namespace {
 
-constexpr size_t kBlockSize = 1024;
+constexpr size_t kBlockShift = 10;
+constexpr size_t kBlockSize = size_t{1} << kBlockShift;
+constexpr size_t kFirstTableSize = 64;
+// Label numbers are stored in 32 bits, plus one for the empty slot.
+constexpr size_t kMostLabels = UINT32_MAX - 1;
 
 // Addresses cluster and share low bits (aligned targets), so they are mixed before masking.
 size_t SlotOf(uint32_t rva, size_t tableSize)
@@ -27,17 +31,24 @@ LabelMap::~LabelMap()
 {
     for (Label *block : m_Blocks)
         delete[] block;
-    std::free(m_Table);
+}
+
+Label *LabelMap::LabelNumbered(uint32_t number) const
+{
+    return &m_Blocks[number >> kBlockShift][number & (kBlockSize - 1)];
 }
 
 Label *LabelMap::Find(uint32_t rva) const
 {
-    if (!m_TableSize)
+    const size_t size = m_Table.Size();
+    if (size == 0)
         return nullptr;
-    for (size_t i = SlotOf(rva, m_TableSize);; i = (i + 1) & (m_TableSize - 1)) {
+    for (size_t i = SlotOf(rva, size);; i = (i + 1) & (size - 1)) {
         const Slot &slot = m_Table[i];
-        if (!slot.label || slot.rva == rva)
-            return slot.label;
+        if (slot.label == kEmpty)
+            return nullptr;
+        if (slot.rva == rva && slot.label != kRemoved)
+            return LabelNumbered(slot.label - 1);
     }
 }
 
@@ -45,16 +56,21 @@ Label *LabelMap::FindOrAdd(uint32_t rva)
 {
     if (Label *label = Find(rva))
         return label;
-    // Keep the table at most half full so probes stay short.
-    if ((m_Labels.Size() + 1) * 2 > m_TableSize && !GrowTable())
-        return nullptr;
-    if (!m_Labels.Reserve(m_Labels.Size() + 1))
+    // Keep the table at most half full so probes stay short; a resize that finds it full
+    // of removal marks keeps the size and only drops them.
+    const size_t size = m_Table.Size();
+    if ((m_SlotsTaken + 1) * 2 > size) {
+        const bool grow = (m_Labels.Size() + 1) * 4 > size;
+        if (!ResizeTable(size == 0 ? kFirstTableSize : grow ? size * 2 : size))
+            return nullptr;
+    }
+    if (m_LabelsMade >= kMostLabels || !m_Labels.Reserve(m_Labels.Size() + 1))
         return nullptr;
     Label *label = NewLabel(rva);
     if (!label)
         return nullptr;
     m_Labels.Push(label);
-    Insert(label);
+    Insert(rva, static_cast<uint32_t>(m_LabelsMade - 1));
     m_Sorted = false;
     return label;
 }
@@ -71,47 +87,43 @@ Label *const *LabelMap::begin() const
 
 Label *LabelMap::NewLabel(uint32_t rva)
 {
-    if (m_Blocks.Empty() || m_UsedInBlock == kBlockSize) {
+    if ((m_LabelsMade & (kBlockSize - 1)) == 0) {
         if (!m_Blocks.Reserve(m_Blocks.Size() + 1))
             return nullptr;
         Label *block = new (std::nothrow) Label[kBlockSize];
         if (!block)
             return nullptr;
         m_Blocks.Push(block);
-        m_UsedInBlock = 0;
     }
-    Label *label = &m_Blocks.Back()[m_UsedInBlock++];
+    Label *label = LabelNumbered(static_cast<uint32_t>(m_LabelsMade++));
     label->rva = rva;
     return label;
 }
 
-bool LabelMap::GrowTable()
+// Moves the labels into an empty table of `size` slots, leaving the removal marks behind;
+// on failure the table stays as it was.
+bool LabelMap::ResizeTable(size_t size)
 {
-    const size_t size = m_TableSize ? m_TableSize * 2 : 64;
-    Slot *table = static_cast<Slot *>(std::calloc(size, sizeof(Slot)));
-    if (!table)
+    GrowableArray<Slot> table;
+    if (!table.GrowTo(size, Slot{0, kEmpty}))
         return false;
-    std::free(m_Table);
-    m_Table = table;
-    m_TableSize = size;
-    for (Label *label : m_Labels)
-        Insert(label);
+    std::swap(table, m_Table);
+    m_SlotsTaken = 0;
+    for (const Slot &slot : table) {
+        if (slot.label != kEmpty && slot.label != kRemoved)
+            Insert(slot.rva, slot.label - 1);
+    }
     return true;
 }
 
-void LabelMap::Rehash()
+void LabelMap::Insert(uint32_t rva, uint32_t number)
 {
-    std::fill(m_Table, m_Table + m_TableSize, Slot{0, nullptr});
-    for (Label *label : m_Labels)
-        Insert(label);
-}
-
-void LabelMap::Insert(Label *label)
-{
-    size_t i = SlotOf(label->rva, m_TableSize);
-    while (m_Table[i].label)
-        i = (i + 1) & (m_TableSize - 1);
-    m_Table[i] = Slot{label->rva, label};
+    const size_t size = m_Table.Size();
+    size_t i = SlotOf(rva, size);
+    while (m_Table[i].label != kEmpty)
+        i = (i + 1) & (size - 1);
+    m_Table[i] = Slot{rva, number + 1};
+    ++m_SlotsTaken;
 }
 
 } // namespace vxpatch

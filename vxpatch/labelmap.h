@@ -4,6 +4,9 @@
 // them in address order afterwards, so the map hashes for lookup and sorts its list of
 // labels only when asked for the order. Labels live in fixed blocks: a label removed from
 // the map stays valid for the instructions that still point to it, until the map dies.
+// An ARM image makes a million labels and more; the hash table names a label by its
+// number in the blocks, so a slot takes eight bytes, and a removal only marks the slots of
+// the removed labels instead of rebuilding the table.
 #pragma once
 
 #include "vxpatch/growablearray.h"
@@ -49,26 +52,35 @@ public:
                 m_Labels[kept++] = label;
         }
         m_Labels.Truncate(kept);
-        Rehash();
+        for (Slot &slot : m_Table) {
+            if (slot.label != kEmpty && slot.label != kRemoved
+                && remove(*LabelNumbered(slot.label - 1)))
+                slot.label = kRemoved;
+        }
     }
 
 private:
-    bool GrowTable();
-    void Rehash();
-    void Insert(Label *label);
+    // A slot names its label by number plus one. A removed label's slot stays marked so
+    // that the probes of labels placed after it still reach them.
+    struct Slot {
+        uint32_t rva;
+        uint32_t label;
+    };
+    static constexpr uint32_t kEmpty = 0;
+    static constexpr uint32_t kRemoved = UINT32_MAX;
+
+    bool ResizeTable(size_t size);
+    void Insert(uint32_t rva, uint32_t number);
+    Label *LabelNumbered(uint32_t number) const;
     Label *NewLabel(uint32_t rva);
 
     mutable GrowableArray<Label *> m_Labels; // every label in the map, sorted while m_Sorted
-    GrowableArray<Label *> m_Blocks;  // storage of all labels ever made
-    size_t m_UsedInBlock = 0;         // labels taken from the last block
-    // Open addressing on rva, power-of-two size. The rva is kept next to the pointer so a
-    // probe does not have to visit the label.
-    struct Slot {
-        uint32_t rva;
-        Label *label;
-    };
-    Slot *m_Table = nullptr;
-    size_t m_TableSize = 0;
+    GrowableArray<Label *> m_Blocks;  // storage of all labels ever made, numbered in order
+    size_t m_LabelsMade = 0;
+    // Open addressing on rva, power-of-two size. The rva is kept in the slot so a probe
+    // does not have to visit the label.
+    GrowableArray<Slot> m_Table;
+    size_t m_SlotsTaken = 0; // by labels and by removal marks
     mutable bool m_Sorted = true;
 };
 

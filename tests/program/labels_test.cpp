@@ -67,6 +67,34 @@ TEST(LabelMap, RemovedLabelsStayValidButAreNotFound)
     EXPECT_NE(labels.FindOrAdd(0x10), removed) << "a new lookup makes a new label";
 }
 
+// Removed labels leave marks in the lookup table; labels placed behind a mark must still be
+// found, a removed address must not, and growing the table drops the marks.
+TEST(LabelMap, LookupsStayExactThroughRemovalsAndLaterGrowth)
+{
+    LabelMap labels;
+    std::vector<Label *> made;
+    for (uint32_t i = 0; i < 20000; ++i)
+        made.push_back(labels.FindOrAdd(i * 16));
+    labels.RemoveIf([](const Label &label) { return (label.rva / 16) % 3 == 0; });
+    for (uint32_t i = 0; i < 20000; ++i) {
+        const bool removed = i % 3 == 0;
+        ASSERT_EQ(labels.Find(i * 16), removed ? nullptr : made[i]) << i;
+    }
+    // Enough new labels to fill the table past its marks several times over.
+    for (uint32_t i = 0; i < 60000; ++i)
+        ASSERT_NE(labels.FindOrAdd(0x10000000 + i * 4), nullptr);
+    size_t found = 0;
+    for (uint32_t i = 0; i < 20000; ++i) {
+        if (i % 3 != 0) {
+            ASSERT_EQ(labels.Find(i * 16), made[i]) << i;
+        }
+        found += labels.Find(i * 16) != nullptr;
+    }
+    EXPECT_EQ(found, 20000u - 6667u);
+    EXPECT_EQ(labels.Size(), found + 60000);
+    EXPECT_EQ(labels.Find(0x10000000 + 59999 * 4)->rva, 0x10000000u + 59999 * 4);
+}
+
 TEST(NumberLabelsInOrder, NumbersEachMapFromZeroInAddressOrder)
 {
     ParsedProgram program(EXE_ELF_32_X86);
