@@ -15,6 +15,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <utility>
 
 namespace vxpatch {
 
@@ -76,6 +78,9 @@ public:
     const GrowableArray<Instruction> &Instructions() const { return m_Instructions; }
     // The bytes of all InsnByte runs, in instruction order.
     const GrowableArray<uint8_t> &LiteralBytes() const { return m_LiteralBytes; }
+    // Hands the InsnByte bytes over to an encoder that reuses their buffer; the program's
+    // runs then have no bytes, and the program serves only to be destroyed.
+    GrowableArray<uint8_t> ReleaseLiteralBytes() { return std::move(m_LiteralBytes); }
 
 private:
     bool Append(InstructionKind kind, uint32_t value = 0, Label *label = nullptr,

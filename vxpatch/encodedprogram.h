@@ -13,6 +13,7 @@
 #include "vxpatch/streams.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace vxpatch {
 
@@ -59,6 +60,10 @@ enum EncodedStream : size_t {
 // StatusOk, or StatusGeneralError (out of memory, or a reference to a label without an
 // index), with `out` left empty.
 Status EncodeProgram(const ParsedProgram &program, EncodedProgram *out);
+// The same for a program that is not needed afterwards: its literal bytes become the copy
+// bytes in place and the program is destroyed as soon as it is translated, so the program
+// and its encoding are never held in full side by side.
+Status EncodeProgram(std::unique_ptr<ParsedProgram> program, EncodedProgram *out);
 
 // StatusOk, or StatusStreamError when a write failed.
 Status StoreEncodedProgram(const EncodedProgram &program, ByteSinkSet *sinks);

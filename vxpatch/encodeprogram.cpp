@@ -2,6 +2,8 @@
 
 #include "vxlog/log.h"
 
+#include <cstring>
+
 namespace vxpatch {
 
 namespace {
@@ -29,11 +31,15 @@ bool BuildAddressTable(const LabelMap &labels, GrowableArray<uint32_t> *table)
     return true;
 }
 
+// Translates instructions into every table but the copy bytes, which FillCopyBytes writes
+// afterwards once their total is known.
 class Encoder {
 public:
     explicit Encoder(EncodedProgram *out) : m_Out(out) {}
 
-    bool Translate(const ParsedProgram &program, const Instruction &insn, const uint8_t **literal)
+    size_t CopyBytesTotal() const { return m_CopyBytesTotal; }
+
+    bool Translate(const ParsedProgram &program, const Instruction &insn)
     {
         switch (insn.kind) {
         case InsnOrigin:
@@ -45,10 +51,8 @@ public:
         case InsnElfArmRelocs:
             return m_Out->ops.Push(OpElfArmRelocs);
         case InsnByte:
-            *literal += insn.value;
-            return Literal(*literal - insn.value, insn.value);
         case InsnBytes:
-            return Literal(insn.bytes, insn.value);
+            return Literal(insn.value);
         case InsnRel32:
             return Reference(OpRel32, insn.label, &m_Out->rel32Ix);
         case InsnAbs32:
@@ -69,9 +73,12 @@ private:
     }
 
     // Consecutive literal bytes merge into one OpCopy, whatever instructions they came from.
-    bool Literal(const uint8_t *bytes, uint32_t count)
+    bool Literal(uint32_t count)
     {
-        return StartOrExtendCopy(count) && m_Out->copyBytes.Append(bytes, count);
+        if (count > SIZE_MAX - m_CopyBytesTotal)
+            return false;
+        m_CopyBytesTotal += count;
+        return StartOrExtendCopy(count);
     }
 
     bool StartOrExtendCopy(uint32_t count)
@@ -92,7 +99,51 @@ private:
     }
 
     EncodedProgram *m_Out;
+    size_t m_CopyBytesTotal = 0;
 };
+
+// Writes the literal bytes of all instructions into `copyBytes`, already sized to their
+// total, from the back. The InsnByte bytes may lie at the front of the same buffer: each
+// run moves to a place at or after its own, behind every run not yet moved, so nothing is
+// overwritten before it is read.
+void FillCopyBytes(const GrowableArray<Instruction> &instructions, const uint8_t *literals,
+                   size_t literalCount, GrowableArray<uint8_t> *copyBytes)
+{
+    size_t write = copyBytes->Size();
+    size_t read = literalCount;
+    for (size_t i = instructions.Size(); i-- > 0;) {
+        const Instruction &insn = instructions[i];
+        if (insn.kind != InsnByte && insn.kind != InsnBytes)
+            continue;
+        write -= insn.value;
+        if (insn.kind == InsnByte) {
+            read -= insn.value;
+            std::memmove(copyBytes->Data() + write, literals + read, insn.value);
+        } else {
+            std::memcpy(copyBytes->Data() + write, insn.bytes, insn.value);
+        }
+    }
+}
+
+// Every table but the copy bytes; the total of the copy bytes is left in `copyBytes`.
+bool TranslateProgram(const ParsedProgram &program, EncodedProgram *out, size_t *copyBytes)
+{
+    out->Clear();
+    out->imageBase = program.ImageBase();
+    bool ok = BuildAddressTable(program.Abs32Labels(), &out->abs32Rvas) &&
+              BuildAddressTable(program.Rel32Labels(), &out->rel32Rvas);
+    Encoder encoder(out);
+    for (size_t i = 0; ok && i < program.Instructions().Size(); ++i)
+        ok = encoder.Translate(program, program.Instructions()[i]);
+    *copyBytes = encoder.CopyBytesTotal();
+    return ok;
+}
+
+Status Failed(EncodedProgram *out)
+{
+    out->Clear();
+    return StatusGeneralError;
+}
 
 } // namespace
 
@@ -111,18 +162,27 @@ void EncodedProgram::Clear()
 
 Status EncodeProgram(const ParsedProgram &program, EncodedProgram *out)
 {
-    out->Clear();
-    out->imageBase = program.ImageBase();
-    bool ok = BuildAddressTable(program.Abs32Labels(), &out->abs32Rvas) &&
-              BuildAddressTable(program.Rel32Labels(), &out->rel32Rvas);
-    Encoder encoder(out);
-    const uint8_t *literal = program.LiteralBytes().Data();
-    for (size_t i = 0; ok && i < program.Instructions().Size(); ++i)
-        ok = encoder.Translate(program, program.Instructions()[i], &literal);
-    if (ok)
-        return StatusOk;
-    out->Clear();
-    return StatusGeneralError;
+    size_t copyBytes = 0;
+    if (!TranslateProgram(program, out, &copyBytes) || !out->copyBytes.GrowTo(copyBytes, 0))
+        return Failed(out);
+    FillCopyBytes(program.Instructions(), program.LiteralBytes().Data(),
+                  program.LiteralBytes().Size(), &out->copyBytes);
+    return StatusOk;
+}
+
+Status EncodeProgram(std::unique_ptr<ParsedProgram> program, EncodedProgram *out)
+{
+    size_t copyBytes = 0;
+    if (!TranslateProgram(*program, out, &copyBytes))
+        return Failed(out);
+    GrowableArray<uint8_t> bytes = program->ReleaseLiteralBytes();
+    const size_t literalCount = bytes.Size();
+    if (!bytes.GrowTo(copyBytes, 0))
+        return Failed(out);
+    FillCopyBytes(program->Instructions(), bytes.Data(), literalCount, &bytes);
+    program.reset();
+    out->copyBytes = std::move(bytes);
+    return StatusOk;
 }
 
 } // namespace vxpatch

@@ -39,8 +39,7 @@ Status PatcherX86_32::TransformElement(ByteSourceSet *parameters, ByteSinkSet *t
     if (!TrimLabels(program.get()))
         return StatusTrimFailed;
     EncodedProgram encoded;
-    status = EncodeProgram(*program, &encoded);
-    program.reset();
+    status = EncodeProgram(std::move(program), &encoded);
     if (status != StatusOk)
         return status;
     return StoreEncodedProgram(encoded, transformed);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
 using namespace vxpatch;
 using vxtest::toVector;
@@ -25,17 +26,26 @@ struct LiteralCase {
 
 class LiteralMerging : public testing::TestWithParam<LiteralCase> {};
 
+// Encoding a program that is given up reuses its literal buffer for the copy bytes; the
+// tables must not differ from those of a program that is kept.
 TEST_P(LiteralMerging, ProducesTheExpectedTables)
 {
     const LiteralCase &c = GetParam();
     ParsedProgram program(EXE_ELF_32_X86);
     c.emit(program);
     NumberLabelsInOrder(&program);
-    EncodedProgram encoded;
+    auto given = std::make_unique<ParsedProgram>(EXE_ELF_32_X86);
+    c.emit(*given);
+    NumberLabelsInOrder(given.get());
+    EncodedProgram encoded, encodedFromGiven;
     ASSERT_EQ(EncodeProgram(program, &encoded), StatusOk);
-    EXPECT_EQ(toVector(encoded.ops), c.ops);
-    EXPECT_EQ(toVector(encoded.copyCounts), c.copyCounts);
-    EXPECT_EQ(toVector(encoded.copyBytes), c.copyBytes);
+    ASSERT_EQ(EncodeProgram(std::move(given), &encodedFromGiven), StatusOk);
+    for (const EncodedProgram *e : {&encoded, &encodedFromGiven}) {
+        EXPECT_EQ(toVector(e->ops), c.ops);
+        EXPECT_EQ(toVector(e->copyCounts), c.copyCounts);
+        EXPECT_EQ(toVector(e->copyBytes), c.copyBytes);
+        EXPECT_EQ(toVector(e->rel32Ix), toVector(encoded.rel32Ix));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -61,6 +71,18 @@ INSTANTIATE_TEST_SUITE_P(
                         p.EmitByte(2);
                     },
                     {OpCopy}, {4}, {1, 0x10, 0x11, 2}},
+        LiteralCase{"ByteRunsMoveBehindImageRunsInOrder",
+                    [](ParsedProgram &p) {
+                        p.EmitByte(1);
+                        p.EmitBytes(kImage, 3);
+                        p.EmitByte(2);
+                        p.EmitByte(3);
+                        p.EmitRel32(p.Rel32LabelAt(0x40));
+                        p.EmitBytes(kImage + 3, 3);
+                        p.EmitByte(4);
+                    },
+                    {OpCopy, OpRel32, OpCopy}, {6, 4},
+                    {1, 0x10, 0x11, 0x12, 2, 3, 0x13, 0x14, 0x15, 4}},
         LiteralCase{"ReferenceSplitsRuns",
                     [](ParsedProgram &p) {
                         p.EmitByte(1);
