@@ -21,8 +21,10 @@ namespace vxpatch {
 namespace {
 
 constexpr size_t kBodyStreams = 4;
-// A slice is dense when references take up at least one byte in this many.
+// A slice is dense in references when it holds at least one per this many bytes, and
+// practically free of them below one per the spacing.
 constexpr size_t kDenseReferences = 100;
+constexpr size_t kChanceReferenceSpacing = 64 * 1024;
 
 void Tell(MakeProgress *progress, const char *step)
 {
@@ -59,15 +61,24 @@ struct ElementResult {
 
 // Which slices of the new program the element carries; the final diff takes the others
 // from the old file. A slice pays its way through the program when it holds references
-// densely, as code and pointer tables do; in data with a few chance references (bytes that
-// happen to look like a branch into the image), the program only cuts holes where the old
-// and the new build differ, and the data's shifted values cost the same either way.
+// densely, as code and pointer tables do. Data with chance references (bytes that happen to
+// look like a branch into the image, common in x86 data) is better left to the final diff:
+// each build has its own chance references, so the program's literal bytes get holes where
+// the builds differ, and the diff of the elements loses its alignment at every one. A slice
+// practically free of references goes with the slice before it, so that neither diff is cut
+// more often than the sections change character.
 bool ChooseSlices(const GrowableArray<ProgramSlice> &slices, GrowableArray<uint8_t> *keep)
 {
     if (!keep->GrowTo(slices.Size(), 0))
         return false;
-    for (size_t i = 0; i < slices.Size(); ++i)
-        (*keep)[i] = slices[i].references * kDenseReferences >= slices[i].outputLength;
+    bool previousKept = true;
+    for (size_t i = 0; i < slices.Size(); ++i) {
+        const ProgramSlice &slice = slices[i];
+        const bool dense = slice.references * kDenseReferences >= slice.outputLength;
+        const bool clean = slice.references * kChanceReferenceSpacing < slice.outputLength;
+        (*keep)[i] = dense || (clean && previousKept);
+        previousKept = (*keep)[i] || slice.fixed;
+    }
     return true;
 }
 
