@@ -210,6 +210,7 @@ Status Maker::FindPairs()
 Status Maker::TransformElements(ByteSinkSet *oldSets, ByteSinkSet *newSets, ByteSink *basic)
 {
     AlignmentCounts counts;
+    size_t leftOut = 0;
     for (size_t i = 0; i < m_Candidates.Size(); ++i) {
         const std::string step = "element " + std::to_string(i + 1) + " of "
                                  + std::to_string(m_Candidates.Size());
@@ -221,6 +222,7 @@ Status Maker::TransformElements(ByteSinkSet *oldSets, ByteSinkSet *newSets, Byte
                        + " left to the final diff, status " + std::to_string(status));
             continue;
         }
+        leftOut += m_Candidates[i].newElement.length - result.reformed.Size();
         for (ReformedRange &range : result.ranges) {
             range.basicOffset += basic->Size();
             if (!m_Reformed.Push(range))
@@ -231,6 +233,7 @@ Status Maker::TransformElements(ByteSinkSet *oldSets, ByteSinkSet *newSets, Byte
             return StatusGeneralError;
     }
     if (m_Report) {
+        m_Report->leftOutBytes = leftOut;
         m_Report->labels = counts.labels;
         m_Report->alignedLabels = counts.voted + counts.shifted;
     }

@@ -26,6 +26,7 @@ struct MakeReport {
     size_t elements = 0;       // element pairs carried by the patch
     size_t labels = 0;         // labels of the new elements
     size_t alignedLabels = 0;  // of which took an old label's index
+    size_t leftOutBytes = 0;   // bytes of the new elements that the final diff carries
 };
 
 struct MakeOptions {

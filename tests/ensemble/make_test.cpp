@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 using namespace vxtest;
 
 namespace {
@@ -126,6 +129,28 @@ TEST(EnsembleMakeTest, ElementsOfDifferentKindsArePairedWithTheirOwnKind)
     ExpectRoundTrip(oldFile, newFile, &report);
     if (Recognized(elf) && Recognized(pe)) {
         EXPECT_EQ(2u, report.elements);
+    }
+}
+
+// Data whose bytes happen to look like a branch into the image is left out of the new
+// element's program and carried by the final diff, even for an element inside a larger file.
+TEST(EnsembleMakeTest, SectionsWithChanceReferencesAreLeftToTheFinalDiff)
+{
+    const Bytes elf = Fixture("elf_x64");
+    if (!Recognized(elf))
+        GTEST_SKIP() << "no disassembler for the fixtures yet";
+    // A call into .text planted in .eh_frame (0x498 to 0x574, loaded at its file offset).
+    Bytes rebuilt = elf;
+    const uint8_t chanceCall[] = {0xE8, 0x9B, 0xFE, 0xFF, 0xFF};
+    std::copy(std::begin(chanceCall), std::end(chanceCall), rebuilt.begin() + 0x4A0);
+    rebuilt[0x330] ^= 0x01;
+    const Bytes junk = ToBytes("archive member header ");
+    for (const Bytes &prefix : {Bytes(), junk}) {
+        SCOPED_TRACE(prefix.size());
+        vxpatch::MakeReport report;
+        ExpectRoundTrip(Concat(prefix, elf), Concat(prefix, rebuilt), &report);
+        EXPECT_EQ(1u, report.elements);
+        EXPECT_GT(report.leftOutBytes, 0u);
     }
 }
 
