@@ -53,10 +53,12 @@ Status EnsembleApplier::Apply(ByteSource *oldSource, ByteSource *patch, ByteSink
     m_BaseLength = oldSource->Remaining();
     if (ComputeChecksum(m_Base, m_BaseLength) != m_SourceChecksum)
         return StatusBadCrc;
+    DropOldPages();
     ByteSinkSet transformedElements;
     if ((status = ReadBody(patch)) != StatusOk || (status = ReadTransformationList()) != StatusOk
-        || (status = CorrectParameters()) != StatusOk
+        || (status = CorrectParameters()) != StatusOk || (status = SetBodyAside()) != StatusOk
         || (status = TransformElements(&transformedElements)) != StatusOk
+        || (status = TakeBodyBack()) != StatusOk
         || (status = CorrectElements(&transformedElements)) != StatusOk
         || (status = KeepOnlyFinalCorrection()) != StatusOk)
         return status;
@@ -66,8 +68,16 @@ Status EnsembleApplier::Apply(ByteSource *oldSource, ByteSource *patch, ByteSink
     return FinalCorrection(basicElements, result);
 }
 
+void EnsembleApplier::DropOldPages() const
+{
+    if (m_OldFile != nullptr)
+        m_OldFile->DropResidentPages();
+}
+
 Status EnsembleApplier::ReadBody(ByteSource *patch)
 {
+    m_BodyBlock = patch->Position();
+    m_BodyBlockLength = patch->Remaining();
     if (!ReadLzma2Block(patch, &m_Body))
         return StatusStreamError;
     // A body that is no stream set, or one too short to carry every stream the steps below
@@ -143,12 +153,43 @@ Status EnsembleApplier::TransformElements(ByteSinkSet *transformedElements)
         const Status status = patcher->TransformElement(&parameters, &transformed);
         if (status != StatusOk)
             return status;
+        DropOldPages();
         if (!parameters.AllConsumed())
             return StatusStreamNotConsumed;
         if (!transformedElements->WriteNested(&transformed))
             return StatusStreamError;
     }
     return m_CorrectedParameters.AllConsumed() ? StatusOk : StatusStreamNotConsumed;
+}
+
+// While the old elements are disassembled and encoded, when their programs take the most
+// memory, nothing reads the body. It is dropped then and decoded again from the mapped
+// patch; its checksum makes sure the second decoding gives the same bytes.
+Status EnsembleApplier::SetBodyAside()
+{
+    if (m_Patchers.Empty())
+        return StatusOk;
+    m_BodyChecksum = ComputeChecksum(m_Body.Data(), m_Body.Size());
+    m_BodySize = m_Body.Size();
+    for (size_t i = 0; i < m_BodySet.Count(); ++i)
+        m_BodySet.Stream(i)->Init(nullptr, 0);
+    m_Body.Release();
+    m_BodySetAside = true;
+    return StatusOk;
+}
+
+Status EnsembleApplier::TakeBodyBack()
+{
+    if (!m_BodySetAside)
+        return StatusOk;
+    ByteSource block;
+    block.Init(m_BodyBlock, m_BodyBlockLength);
+    if (!ReadLzma2Block(&block, &m_Body) || m_Body.Size() != m_BodySize
+        || ComputeChecksum(m_Body.Data(), m_Body.Size()) != m_BodyChecksum
+        || !m_BodySet.Parse(m_Body.Data(), m_Body.Size()) || m_BodySet.Count() < kBodyStreams)
+        return StatusStreamError;
+    m_BodySetAside = false;
+    return StatusOk;
 }
 
 Status EnsembleApplier::CorrectElements(ByteSinkSet *transformedElements)
@@ -190,8 +231,7 @@ Status EnsembleApplier::ReformElements(ByteSink *basicElements)
     if (!basicElements->Reserve(ReformReservation())
         || !basicElements->WriteBytes(m_Base, m_BaseLength))
         return StatusStreamError;
-    if (m_OldFile != nullptr)
-        m_OldFile->DropResidentPages();
+    DropOldPages();
     for (TransformationPatcher *patcher : m_Patchers) {
         ByteSourceSet transformed;
         if (!m_CorrectedElements.ReadNested(&transformed))

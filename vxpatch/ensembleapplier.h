@@ -23,8 +23,9 @@ public:
     // Magic, version and the three header fields; leaves `patch` at the body.
     Status ReadHeader(ByteSource *patch);
     Status Apply(ByteSource *oldSource, ByteSource *patch, ByteSink *result);
-    // The mapping that the old source views: once the old bytes have been copied into the
-    // basic elements its pages are dropped, so the file is not held in memory twice.
+    // The mapping that the old source views. Its pages are dropped whenever a step is done
+    // reading it (the checksum, each element, the copy into the basic elements): they come
+    // back from the file when read again, and the steps in between do not carry them.
     void SetOldFile(const MappedFile *oldFile) { m_OldFile = oldFile; }
 
     uint32_t SourceChecksum() const { return m_SourceChecksum; }
@@ -32,10 +33,13 @@ public:
     uint32_t FinalSizePrediction() const { return m_FinalSizePrediction; }
 
 private:
+    void DropOldPages() const;
     Status ReadBody(ByteSource *patch);
     Status ReadTransformationList();
     Status CorrectParameters();
     Status TransformElements(ByteSinkSet *transformedElements);
+    Status SetBodyAside();
+    Status TakeBodyBack();
     Status CorrectElements(ByteSinkSet *transformedElements);
     Status KeepOnlyFinalCorrection();
     Status ReformElements(ByteSink *basicElements);
@@ -51,7 +55,12 @@ private:
     size_t m_BaseLength = 0;
     const MappedFile *m_OldFile = nullptr;
     GrowableArray<TransformationPatcher *> m_Patchers;
+    const uint8_t *m_BodyBlock = nullptr; // the body's LZMA2 block in the patch
+    size_t m_BodyBlockLength = 0;
     ByteSink m_Body;
+    bool m_BodySetAside = false;
+    size_t m_BodySize = 0;
+    uint32_t m_BodyChecksum = 0;
     ByteSourceSet m_BodySet;
     ByteSink m_CorrectedParametersStorage;
     ByteSourceSet m_CorrectedParameters;
