@@ -5,8 +5,9 @@
 #include "vxpatch/encodedprogram.h"
 #include "vxpatch/enginelog.h"
 #include "vxpatch/executableelements.h"
-#include "vxpatch/labelindexes.h"
-#include "vxpatch/trimlabels.h"
+#include "vxpatch/labelnumbering.h"
+#include "vxpatch/overlaydiff.h"
+#include "vxpatch/rarereferences.h"
 
 #include <memory>
 #include <new>
@@ -24,13 +25,14 @@ bool StoreElement(const uint8_t *image, size_t length, ByteSink *stream, ByteSin
     if (!reader)
         return false;
     std::unique_ptr<ParsedProgram> program(new (std::nothrow) ParsedProgram(reader->Type()));
-    if (!program || !reader->Disassemble(program.get()) || !TrimLabels(program.get()))
+    GrowableArray<uint8_t> standIns;
+    if (!program || !reader->Disassemble(program.get()) ||
+        !DropRareReferences(program.get(), &standIns))
         return false;
-    // Trimming leaves holes in the index ranges; numbering again closes them, so the address
-    // tables and the index varints stay short. Readers only need the indexes to agree.
-    ClearLabelIndexes(&program->Abs32Labels());
-    ClearLabelIndexes(&program->Rel32Labels());
-    NumberLabelsInOrder(program.get());
+    // No older program to line up with: readers only need the indexes to agree with the
+    // address tables, so they are chosen for size alone.
+    if (!NumberLabelsByUse(&program->Abs32Labels()) || !NumberLabelsByUse(&program->Rel32Labels()))
+        return false;
     EncodedProgram encoded;
     ByteSinkSet sources;
     return EncodeProgram(*program, &encoded) == StatusOk &&
@@ -49,16 +51,23 @@ bool MakeDisAndDiffSet(const uint8_t *data, size_t length, ByteSink *set)
         LogDebug(std::string("detected ") + ExecutableTypeName(element.type));
     ByteSinkSet disAndDiff;
     ByteSink assembly;
+    GrowableArray<size_t> assembled;
     if (!disAndDiff.SetCount(elements.Size() + 1))
         return false;
     for (size_t i = 0; i < elements.Size(); ++i) {
         const ExecutableElement &element = elements[i];
-        if (!StoreElement(data + element.offset, element.length, disAndDiff.Stream(i), &assembly))
+        const size_t before = assembly.Size();
+        if (!StoreElement(data + element.offset, element.length, disAndDiff.Stream(i), &assembly) ||
+            !assembled.Push(assembly.Size() - before))
             return false;
     }
-    return MakeBinaryDiff(assembly.Data(), assembly.Size(), data, length, 0, false,
-                          disAndDiff.Stream(elements.Size())) &&
-           disAndDiff.Combine(set);
+    ByteSink *diff = disAndDiff.Stream(elements.Size());
+    // A program that does not assemble to its image's length needs the diff to find where
+    // its bytes went.
+    const bool diffMade =
+        MakeOverlayDiff(assembly.Data(), assembled, elements, data, length, diff) ||
+        MakeBinaryDiff(assembly.Data(), assembly.Size(), data, length, 0, false, diff);
+    return diffMade && disAndDiff.Combine(set);
 }
 
 } // namespace vxpatch
