@@ -6,48 +6,90 @@ namespace vxpatch {
 
 namespace {
 
-// Bounds-checked reading position in one table of the program.
-template <typename T>
-class Cursor {
+// Bounds-checked reading position in one table of a loaded program.
+class TableCursor {
 public:
-    explicit Cursor(const GrowableArray<T> &table) : m_Table(table) {}
+    explicit TableCursor(const GrowableArray<uint32_t> &table) : m_Table(table) {}
 
-    bool Next(T *value)
+    bool Next(uint32_t *value)
     {
         if (m_Next >= m_Table.Size())
             return false;
         *value = m_Table[m_Next++];
         return true;
     }
-    // `count` elements at once (an empty table has no data pointer, so success is told
-    // apart from the pointer).
-    bool Take(size_t count, const T **elements)
-    {
-        if (count > m_Table.Size() - m_Next)
-            return false;
-        *elements = m_Table.Data() + m_Next;
-        m_Next += count;
-        return true;
-    }
     bool AllUsed() const { return m_Next == m_Table.Size(); }
 
 private:
-    const GrowableArray<T> &m_Table;
+    const GrowableArray<uint32_t> &m_Table;
     size_t m_Next = 0;
 };
 
+// The same over a stored table's varints, which were checked when the table was read.
+class StoredCursor {
+public:
+    explicit StoredCursor(const StoredTable &table) : m_Left(table.count)
+    {
+        m_Values.Init(table.values, table.length);
+    }
+
+    bool Next(uint32_t *value)
+    {
+        if (m_Left == 0 || !m_Values.ReadVarint(value))
+            return false;
+        --m_Left;
+        return true;
+    }
+    bool AllUsed() const { return m_Left == 0; }
+
+private:
+    ByteSource m_Values;
+    size_t m_Left;
+};
+
+// The copy bytes, loaded or stored alike.
+class ByteCursor {
+public:
+    ByteCursor(const uint8_t *bytes, size_t count) : m_Bytes(bytes), m_Count(count) {}
+
+    // `count` bytes at once (an empty table has no data pointer, so success is told apart
+    // from the pointer).
+    bool Take(size_t count, const uint8_t **bytes)
+    {
+        if (count > m_Count - m_Next)
+            return false;
+        *bytes = m_Bytes + m_Next;
+        m_Next += count;
+        return true;
+    }
+    bool AllUsed() const { return m_Next == m_Count; }
+
+private:
+    const uint8_t *m_Bytes;
+    size_t m_Count;
+    size_t m_Next = 0;
+};
+
+// Loaded and stored programs differ only in how their tables are read, so the assembler
+// takes the cursor type and the program's tables.
+template <typename Cursor>
 class Assembler {
 public:
-    Assembler(const EncodedProgram &program, ByteSink *output)
-        : m_Program(program), m_Output(output), m_Current(output), m_Origins(program.origins),
-          m_CopyCounts(program.copyCounts), m_CopyBytes(program.copyBytes),
-          m_Abs32Ix(program.abs32Ix), m_Rel32Ix(program.rel32Ix)
+    template <typename Program>
+    Assembler(const Program &program, const uint8_t *copyBytes, size_t copyByteCount,
+              ByteSink *output)
+        : m_ImageBase(program.imageBase), m_Abs32Rvas(program.abs32Rvas),
+          m_Rel32Rvas(program.rel32Rvas), m_Output(output), m_Current(output),
+          m_Ops(program.ops), m_Origins(program.origins), m_CopyCounts(program.copyCounts),
+          m_CopyBytes(copyBytes, copyByteCount), m_Abs32Ix(program.abs32Ix),
+          m_Rel32Ix(program.rel32Ix)
     {
     }
 
     bool Run()
     {
-        for (uint32_t op : m_Program.ops) {
+        uint32_t op;
+        while (m_Ops.Next(&op)) {
             if (!Op(op))
                 return false;
         }
@@ -100,10 +142,10 @@ private:
     bool Abs32()
     {
         uint32_t index;
-        if (!m_Abs32Ix.Next(&index) || index >= m_Program.abs32Rvas.Size() ||
+        if (!m_Abs32Ix.Next(&index) || index >= m_Abs32Rvas.Size() ||
             !m_Abs32Locations.Push(m_Rva))
             return false;
-        return Emit32(m_Program.abs32Rvas[index] + static_cast<uint32_t>(m_Program.imageBase));
+        return Emit32(m_Abs32Rvas[index] + static_cast<uint32_t>(m_ImageBase));
     }
 
     bool ArmBranch(uint16_t op)
@@ -119,9 +161,9 @@ private:
     bool Rel32Target(uint32_t *target)
     {
         uint32_t index;
-        if (!m_Rel32Ix.Next(&index) || index >= m_Program.rel32Rvas.Size())
+        if (!m_Rel32Ix.Next(&index) || index >= m_Rel32Rvas.Size())
             return false;
-        *target = m_Program.rel32Rvas[index];
+        *target = m_Rel32Rvas[index];
         return true;
     }
 
@@ -161,7 +203,9 @@ private:
         return m_Current->WriteBytes(bytes, count);
     }
 
-    const EncodedProgram &m_Program;
+    const uint64_t m_ImageBase;
+    const GrowableArray<uint32_t> &m_Abs32Rvas;
+    const GrowableArray<uint32_t> &m_Rel32Rvas;
     ByteSink *m_Output;
     ByteSink *m_Current;
     ByteSink m_Held;
@@ -169,18 +213,27 @@ private:
     uint16_t m_PeEntryType = 0;
     uint32_t m_ElfType = 0;
     GrowableArray<uint32_t> m_Abs32Locations;
-    Cursor<uint32_t> m_Origins;
-    Cursor<uint32_t> m_CopyCounts;
-    Cursor<uint8_t> m_CopyBytes;
-    Cursor<uint32_t> m_Abs32Ix;
-    Cursor<uint32_t> m_Rel32Ix;
+    Cursor m_Ops;
+    Cursor m_Origins;
+    Cursor m_CopyCounts;
+    ByteCursor m_CopyBytes;
+    Cursor m_Abs32Ix;
+    Cursor m_Rel32Ix;
 };
 
 } // namespace
 
 Status AssembleProgram(const EncodedProgram &program, ByteSink *output)
 {
-    Assembler assembler(program, output);
+    Assembler<TableCursor> assembler(program, program.copyBytes.Data(), program.copyBytes.Size(),
+                                     output);
+    return assembler.Run() ? StatusOk : StatusAssemblyFailed;
+}
+
+Status AssembleProgram(const StoredProgram &program, ByteSink *output)
+{
+    Assembler<StoredCursor> assembler(program, program.copyBytes.values, program.copyBytes.count,
+                                      output);
     return assembler.Run() ? StatusOk : StatusAssemblyFailed;
 }
 

@@ -15,8 +15,8 @@ bool assembleStoredProgram(ByteSource *stream, ByteSink *assembly)
         LogError("could not init program_source set");
         return false;
     }
-    EncodedProgram program;
-    if (LoadEncodedProgram(&sources, &program) != StatusOk) {
+    StoredProgram program;
+    if (ReadStoredProgram(&sources, &program) != StatusOk) {
         LogError("could not read encoded program");
         return false;
     }

@@ -73,9 +73,32 @@ Status StoreEncodedProgram(const EncodedProgram &program, ByteSinkSet *sinks);
 // truncated table, or bytes left over in streams 0 to 8.
 Status LoadEncodedProgram(ByteSourceSet *sources, EncodedProgram *out);
 
+// A stored program read without copying its tables out of the set: the address tables,
+// which assembly reads at random, in memory; every other table as a view of its varints
+// (or bytes), already checked to be complete. Assembling from it needs a fraction of the
+// memory of a loaded program and gives the same bytes and statuses.
+struct StoredTable {
+    const uint8_t *values = nullptr;
+    size_t count = 0;  // values in the table
+    size_t length = 0; // bytes they take
+};
+
+struct StoredProgram {
+    uint64_t imageBase = 0;
+    GrowableArray<uint32_t> abs32Rvas;
+    GrowableArray<uint32_t> rel32Rvas;
+    StoredTable origins, ops, copyCounts, abs32Ix, rel32Ix;
+    StoredTable copyBytes; // raw bytes, not varints
+};
+
+// Reads what LoadEncodedProgram reads and fails where it fails, with the same status. The
+// set's bytes must outlive `out`.
+Status ReadStoredProgram(ByteSourceSet *sources, StoredProgram *out);
+
 // Appends the image bytes to `output`. StatusOk, or StatusAssemblyFailed when a table runs
 // out, an opcode is unknown, a relocation marker repeats, a relocation page overflows or a
 // table has entries left over; `output` may then hold part of the image.
 Status AssembleProgram(const EncodedProgram &program, ByteSink *output);
+Status AssembleProgram(const StoredProgram &program, ByteSink *output);
 
 } // namespace vxpatch

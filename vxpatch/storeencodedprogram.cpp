@@ -1,5 +1,8 @@
 #include "vxpatch/encodedprogram.h"
 
+#include <cstdint>
+#include <utility>
+
 namespace vxpatch {
 
 namespace {
@@ -49,13 +52,60 @@ bool ReadTable(ByteSource *source, GrowableArray<uint32_t> *table, bool deltaCod
     return true;
 }
 
-bool ReadByteTable(ByteSource *source, GrowableArray<uint8_t> *table)
+// Checks a table of varints as ReadTable reads it and keeps a view of its values.
+bool SkimTable(ByteSource *source, StoredTable *table)
+{
+    uint32_t count;
+    if (!source->ReadVarint(&count) || count > source->Remaining())
+        return false;
+    table->values = source->Position();
+    table->count = count;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t value;
+        if (!source->ReadVarint(&value))
+            return false;
+    }
+    table->length = static_cast<size_t>(source->Position() - table->values);
+    return true;
+}
+
+bool SkimByteTable(ByteSource *source, StoredTable *table)
+{
+    uint32_t count;
+    if (!source->ReadVarint(&count) || count > source->Remaining())
+        return false;
+    table->values = source->Position();
+    table->count = count;
+    table->length = count;
+    return source->Skip(count);
+}
+
+// The tables of `stored` decoded into `out`; their varints were checked when skimmed.
+bool ExpandTable(const StoredTable &stored, GrowableArray<uint32_t> *table)
 {
     table->Clear();
-    uint32_t count;
-    if (!source->ReadVarint(&count) || count > source->Remaining() || !table->GrowTo(count, 0))
+    if (!table->Reserve(stored.count))
         return false;
-    return source->ReadBytes(table->Data(), count);
+    ByteSource values;
+    values.Init(stored.values, stored.length);
+    for (size_t i = 0; i < stored.count; ++i) {
+        uint32_t value;
+        if (!values.ReadVarint(&value))
+            return false;
+        table->Push(value);
+    }
+    return true;
+}
+
+bool ExpandProgram(StoredProgram *stored, EncodedProgram *out)
+{
+    out->abs32Rvas = std::move(stored->abs32Rvas);
+    out->rel32Rvas = std::move(stored->rel32Rvas);
+    return ExpandTable(stored->origins, &out->origins) && ExpandTable(stored->ops, &out->ops) &&
+           ExpandTable(stored->copyCounts, &out->copyCounts) &&
+           out->copyBytes.Append(stored->copyBytes.values, stored->copyBytes.count) &&
+           ExpandTable(stored->abs32Ix, &out->abs32Ix) &&
+           ExpandTable(stored->rel32Ix, &out->rel32Ix);
 }
 
 } // namespace
@@ -87,9 +137,9 @@ Status StoreEncodedProgram(const EncodedProgram &program, ByteSinkSet *sinks)
     return ok ? StatusOk : StatusStreamError;
 }
 
-Status LoadEncodedProgram(ByteSourceSet *sources, EncodedProgram *out)
+Status ReadStoredProgram(ByteSourceSet *sources, StoredProgram *out)
 {
-    out->Clear();
+    *out = StoredProgram();
     if (sources->Count() < kEncodedStreamsRead)
         return StatusDeserializationFailed;
     ByteSource *origins = sources->Stream(kStreamOrigins);
@@ -97,19 +147,34 @@ Status LoadEncodedProgram(ByteSourceSet *sources, EncodedProgram *out)
     bool ok = origins->ReadVarint(&imageBase) &&
               ReadTable(sources->Stream(kStreamAbs32Rvas), &out->abs32Rvas, true) &&
               ReadTable(sources->Stream(kStreamRel32Rvas), &out->rel32Rvas, true) &&
-              ReadTable(origins, &out->origins, false) &&
-              ReadTable(sources->Stream(kStreamOps), &out->ops, false) &&
-              ReadTable(sources->Stream(kStreamCopyCounts), &out->copyCounts, false) &&
-              ReadByteTable(sources->Stream(kStreamCopyBytes), &out->copyBytes) &&
-              ReadTable(sources->Stream(kStreamAbs32Ix), &out->abs32Ix, false) &&
-              ReadTable(sources->Stream(kStreamRel32Ix), &out->rel32Ix, false);
+              SkimTable(origins, &out->origins) &&
+              SkimTable(sources->Stream(kStreamOps), &out->ops) &&
+              SkimTable(sources->Stream(kStreamCopyCounts), &out->copyCounts) &&
+              SkimByteTable(sources->Stream(kStreamCopyBytes), &out->copyBytes) &&
+              SkimTable(sources->Stream(kStreamAbs32Ix), &out->abs32Ix) &&
+              SkimTable(sources->Stream(kStreamRel32Ix), &out->rel32Ix);
     for (size_t i = 0; ok && i < kEncodedStreamsRead; ++i)
         ok = sources->Stream(i)->IsConsumed();
     if (!ok) {
-        out->Clear();
+        *out = StoredProgram();
         return StatusDeserializationFailed;
     }
     out->imageBase = imageBase;
+    return StatusOk;
+}
+
+Status LoadEncodedProgram(ByteSourceSet *sources, EncodedProgram *out)
+{
+    out->Clear();
+    StoredProgram stored;
+    Status status = ReadStoredProgram(sources, &stored);
+    if (status != StatusOk)
+        return status;
+    if (!ExpandProgram(&stored, out)) {
+        out->Clear();
+        return StatusDeserializationFailed;
+    }
+    out->imageBase = stored.imageBase;
     return StatusOk;
 }
 

@@ -47,8 +47,8 @@ Status PatcherX86_32::TransformElement(ByteSourceSet *parameters, ByteSinkSet *t
 
 Status PatcherX86_32::ReformElement(ByteSourceSet *transformed, ByteSink *out)
 {
-    EncodedProgram program;
-    const Status status = LoadEncodedProgram(transformed, &program);
+    StoredProgram program;
+    const Status status = ReadStoredProgram(transformed, &program);
     if (status != StatusOk)
         return status;
     return AssembleProgram(program, out);

@@ -58,14 +58,18 @@ struct AssembleCase {
 
 class Assembles : public testing::TestWithParam<AssembleCase> {};
 
+// Every case runs twice: over the tables in memory and over the same program as stored.
 TEST_P(Assembles, TheExpectedBytes)
 {
     EncodedProgram program;
     GetParam().build(program);
-    ByteSink out;
+    ByteSink out, outStored;
     out.WriteBytes("\x55", 1); // assembly appends to what the sink holds
+    outStored.WriteBytes("\x55", 1);
     ASSERT_EQ(AssembleProgram(program, &out), StatusOk);
+    ASSERT_EQ(vxtest::assembleStored(program, &outStored), StatusOk);
     EXPECT_EQ(bytesOf(out), concat({{0x55}, GetParam().expected}));
+    EXPECT_EQ(bytesOf(outStored), bytesOf(out));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -192,8 +196,9 @@ TEST_P(AssemblyFails, WithAssemblyFailed)
 {
     EncodedProgram program;
     GetParam().build(program);
-    ByteSink out;
+    ByteSink out, outStored;
     EXPECT_EQ(AssembleProgram(program, &out), StatusAssemblyFailed);
+    EXPECT_EQ(vxtest::assembleStored(program, &outStored), StatusAssemblyFailed);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -110,6 +110,13 @@ TEST_P(LoadRefuses, WithDeserializationFailed)
     fill(&loaded.ops, {7u});
     EXPECT_EQ(LoadEncodedProgram(&parsed.set, &loaded), StatusDeserializationFailed);
     EXPECT_TRUE(loaded.ops.Empty()) << "a failed load leaves no partial tables";
+
+    // Reading the program in place refuses the same sets.
+    Parsed again;
+    parse(streams, &again);
+    StoredProgram stored;
+    EXPECT_EQ(ReadStoredProgram(&again.set, &stored), StatusDeserializationFailed);
+    EXPECT_EQ(stored.ops.count, 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(

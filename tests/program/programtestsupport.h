@@ -25,4 +25,8 @@ std::vector<T> toVector(const vxpatch::GrowableArray<T> &table)
 
 std::vector<uint8_t> bytesOf(const vxpatch::ByteSink &sink);
 
+// Stores the program, reads it back as a stored program (which must succeed) and assembles
+// that onto `out`: the path an applier takes, to be compared with assembling the tables.
+vxpatch::Status assembleStored(const vxpatch::EncodedProgram &program, vxpatch::ByteSink *out);
+
 } // namespace vxtest
