@@ -5,6 +5,8 @@
 
 #include <sys/stat.h>
 
+#include <utility>
+
 namespace vxpatch {
 
 namespace {
@@ -14,6 +16,18 @@ bool writeContainer(uint32_t checksum, uint32_t directive, const uint8_t *payloa
 {
     return out->WriteVarint(kContainerMagic) && out->WriteVarint(checksum)
         && out->WriteVarint(directive) && WriteLzma2Block(payload, length, out);
+}
+
+// Inputs below this size are packed with both reference limits and the smaller kept; above
+// it the lower limit always won and a second disassembly would cost seconds.
+constexpr size_t kTryBothLimitsBelow = 1 << 20;
+
+bool writeExecutableAware(uint32_t checksum, const uint8_t *data, size_t length, int32_t limit,
+                          ByteSink *out)
+{
+    ByteSink set;
+    return MakeDisAndDiffSet(data, length, &set, limit) &&
+           writeContainer(checksum, ContainerExecutableAware, set.Data(), set.Size(), out);
 }
 
 bool isEmptyFile(const oschar *path)
@@ -30,14 +44,15 @@ bool CompressBuffer(const uint8_t *data, size_t length, ContainerMode mode, Byte
     if (mode == ContainerMode::Plain)
         return writeContainer(checksum, ContainerPlain, data, length, out);
     ByteSink aware;
-    {
-        ByteSink set;
-        if (!MakeDisAndDiffSet(data, length, &set)
-            || !writeContainer(checksum, ContainerExecutableAware, set.Data(), set.Size(), &aware)) {
-            LogWarning("falling back to default compression");
-            return writeContainer(checksum, ContainerPlain, data, length, out);
-        }
+    if (!writeExecutableAware(checksum, data, length, kRareReferenceLimit, &aware)) {
+        LogWarning("falling back to default compression");
+        return writeContainer(checksum, ContainerPlain, data, length, out);
     }
+    ByteSink other;
+    if (length < kTryBothLimitsBelow &&
+        writeExecutableAware(checksum, data, length, kRareReferenceLimitSmallImage, &other) &&
+        other.Size() < aware.Size())
+        aware = std::move(other);
     if (mode == ContainerMode::Smallest) {
         // Small images and images that are mostly data can lose more to the programs' address
         // streams than the disassembly gains; only packing both forms tells.

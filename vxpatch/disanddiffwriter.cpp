@@ -19,7 +19,8 @@ namespace {
 
 // Stores the program of one image into `stream` and appends its assembled bytes to
 // `assembly`, the old side of the diff that rebuilds the file.
-bool StoreElement(const uint8_t *image, size_t length, ByteSink *stream, ByteSink *assembly)
+bool StoreElement(const uint8_t *image, size_t length, int32_t limit, ByteSink *stream,
+                  ByteSink *assembly)
 {
     std::unique_ptr<Disassembler> reader = FindDisassembler(image, length);
     if (!reader)
@@ -27,7 +28,7 @@ bool StoreElement(const uint8_t *image, size_t length, ByteSink *stream, ByteSin
     std::unique_ptr<ParsedProgram> program(new (std::nothrow) ParsedProgram(reader->Type()));
     GrowableArray<uint8_t> standIns;
     if (!program || !reader->Disassemble(program.get()) ||
-        !DropRareReferences(program.get(), &standIns))
+        !DropRareReferences(program.get(), limit, &standIns))
         return false;
     // No older program to line up with: readers only need the indexes to agree with the
     // address tables, so they are chosen for size alone.
@@ -42,7 +43,7 @@ bool StoreElement(const uint8_t *image, size_t length, ByteSink *stream, ByteSin
 
 } // namespace
 
-bool MakeDisAndDiffSet(const uint8_t *data, size_t length, ByteSink *set)
+bool MakeDisAndDiffSet(const uint8_t *data, size_t length, ByteSink *set, int32_t limit)
 {
     GrowableArray<ExecutableElement> elements;
     if (!FindExecutableElements(data, length, &elements) || elements.Empty())
@@ -57,7 +58,8 @@ bool MakeDisAndDiffSet(const uint8_t *data, size_t length, ByteSink *set)
     for (size_t i = 0; i < elements.Size(); ++i) {
         const ExecutableElement &element = elements[i];
         const size_t before = assembly.Size();
-        if (!StoreElement(data + element.offset, element.length, disAndDiff.Stream(i), &assembly) ||
+        if (!StoreElement(data + element.offset, element.length, limit, disAndDiff.Stream(i),
+                          &assembly) ||
             !assembled.Push(assembly.Size() - before))
             return false;
     }

@@ -3,6 +3,7 @@
 // apart from the container writer because it needs the disassemblers.
 #pragma once
 
+#include "vxpatch/rarereferences.h"
 #include "vxpatch/streams.h"
 
 #include <cstddef>
@@ -10,8 +11,11 @@
 
 namespace vxpatch {
 
-// Appends the combined dis-and-diff set of the bytes to `set`. False when no executable
-// image is recognised or the executable path fails; the writer then stores the bytes plainly.
-bool MakeDisAndDiffSet(const uint8_t *data, size_t length, ByteSink *set);
+// Appends the combined dis-and-diff set of the bytes to `set`, keeping a label only for
+// relative targets with more than `limit` label-worthy references (rarereferences.h). False
+// when no executable image is recognised or the executable path fails; the writer then
+// stores the bytes plainly.
+bool MakeDisAndDiffSet(const uint8_t *data, size_t length, ByteSink *set,
+                       int32_t limit = kRareReferenceLimit);
 
 } // namespace vxpatch

@@ -54,11 +54,6 @@ bool WorthALabel(const Instruction &insn, uint32_t rva)
     return type >= kThumb2BranchOp;
 }
 
-bool Rare(const Label &label)
-{
-    return label.count <= kRareReferenceLimit;
-}
-
 size_t CountRel32(const ParsedProgram &program)
 {
     size_t count = 0;
@@ -69,8 +64,9 @@ size_t CountRel32(const ParsedProgram &program)
 
 } // namespace
 
-bool DropRareReferences(ParsedProgram *program, GrowableArray<uint8_t> *standIns)
+bool DropRareReferences(ParsedProgram *program, int32_t limit, GrowableArray<uint8_t> *standIns)
 {
+    const auto rare = [limit](const Label &label) { return label.count <= limit; };
     // Reserved in full up front: instructions point into it, so it must never move.
     standIns->Clear();
     if (!standIns->Reserve(CountRel32(*program) * 4))
@@ -82,7 +78,7 @@ bool DropRareReferences(ParsedProgram *program, GrowableArray<uint8_t> *standIns
     });
     bool ok = true;
     ForEachRelative(program, [&](Instruction &insn, uint32_t rva) {
-        if (!Rare(*insn.label) && WorthALabel(insn, rva))
+        if (!rare(*insn.label) && WorthALabel(insn, rva))
             return;
         if (insn.kind == InsnRel32) {
             const uint32_t displacement = insn.label->rva - (rva + 4);
@@ -99,7 +95,7 @@ bool DropRareReferences(ParsedProgram *program, GrowableArray<uint8_t> *standIns
         insn.label = nullptr;
         insn.op = 0;
     });
-    program->Rel32Labels().RemoveIf(Rare);
+    program->Rel32Labels().RemoveIf(rare);
     return ok;
 }
 

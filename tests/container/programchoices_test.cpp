@@ -144,7 +144,7 @@ TEST(RareReferences, DroppedReferencesAssembleToTheirOwnBytes)
         ProgramBuilder builder;
         auto program = builder.Build(c.kind, c.refs);
         GrowableArray<uint8_t> standIns;
-        ASSERT_TRUE(DropRareReferences(program.get(), &standIns));
+        ASSERT_TRUE(DropRareReferences(program.get(), kRareReferenceLimit, &standIns));
         EXPECT_EQ(labelledTargets(program->Rel32Labels()), c.labelled);
         ASSERT_TRUE(NumberLabelsByUse(&program->Abs32Labels()));
         ASSERT_TRUE(NumberLabelsByUse(&program->Rel32Labels()));
@@ -160,7 +160,7 @@ TEST(RareReferences, ArmBranchWithoutBytesFails)
     ASSERT_TRUE(program.EmitOrigin(0x1000));
     ASSERT_TRUE(program.EmitRel32Arm(kArmBranchEq, program.Rel32LabelAt(0x2000), nullptr, 0));
     GrowableArray<uint8_t> standIns;
-    EXPECT_FALSE(DropRareReferences(&program, &standIns));
+    EXPECT_FALSE(DropRareReferences(&program, kRareReferenceLimit, &standIns));
 }
 
 TEST(LabelNumbering, MostUsedLabelsTakeTheShortIndexesInAddressOrderPerTier)
