@@ -25,6 +25,8 @@ constexpr size_t kBodyStreams = 4;
 // practically free of them below one per the spacing.
 constexpr size_t kDenseReferences = 100;
 constexpr size_t kChanceReferenceSpacing = 64 * 1024;
+// Up to this size a new file is also tried with whole elements.
+constexpr size_t kSmallFile = 1 << 20;
 
 void Tell(MakeProgress *progress, const char *step)
 {
@@ -59,6 +61,13 @@ struct ElementResult {
     GrowableArray<ReformedRange> ranges;
 };
 
+// The ways of making a patch, in order of preference when two come out the same size.
+enum class PatchForm {
+    SparseLeftOut,  // elements, their sections with chance references left to the final diff
+    WholeElements,  // elements as they are
+    FinalDiffAlone, // no elements
+};
+
 // Which slices of the new program the element carries; the final diff takes the others
 // from the old file. A slice pays its way through the program when it holds references
 // densely, as code and pointer tables do. Data with chance references (bytes that happen to
@@ -67,12 +76,13 @@ struct ElementResult {
 // the builds differ, and the diff of the elements loses its alignment at every one. A slice
 // practically free of references goes with the slice before it, so that neither diff is cut
 // more often than the sections change character.
-bool ChooseSlices(const GrowableArray<ProgramSlice> &slices, GrowableArray<uint8_t> *keep)
+bool ChooseSlices(const GrowableArray<ProgramSlice> &slices, PatchForm form,
+                  GrowableArray<uint8_t> *keep)
 {
-    if (!keep->GrowTo(slices.Size(), 0))
+    if (!keep->GrowTo(slices.Size(), 1))
         return false;
     bool previousKept = true;
-    for (size_t i = 0; i < slices.Size(); ++i) {
+    for (size_t i = 0; form == PatchForm::SparseLeftOut && i < slices.Size(); ++i) {
         const ProgramSlice &slice = slices[i];
         const bool dense = slice.references * kDenseReferences >= slice.outputLength;
         const bool clean = slice.references * kChanceReferenceSpacing < slice.outputLength;
@@ -107,13 +117,13 @@ bool KeptRanges(const GrowableArray<ProgramSlice> &slices, const GrowableArray<u
 }
 
 // Keeps the chosen slices of the new program and stores them.
-Status StoreChosenSlices(const EncodedProgram &full, size_t elementOffset,
+Status StoreChosenSlices(const EncodedProgram &full, size_t elementOffset, PatchForm form,
                          ElementResult *result)
 {
     GrowableArray<ProgramSlice> slices;
     GrowableArray<uint8_t> keep;
     EncodedProgram kept;
-    if (!SliceProgram(full, &slices) || !ChooseSlices(slices, &keep)
+    if (!SliceProgram(full, &slices) || !ChooseSlices(slices, form, &keep)
         || !KeepSlices(full, slices, keep, &kept))
         return StatusGeneralError;
     Status status = StoreEncodedProgram(kept, &result->newSet);
@@ -141,7 +151,7 @@ bool ReformsExactly(const ElementResult &result, const uint8_t *newData)
 }
 
 Status TransformPair(const uint8_t *oldData, const uint8_t *newData, const ElementPair &pair,
-                     ElementResult *result, AlignmentCounts *counts)
+                     PatchForm form, ElementResult *result, AlignmentCounts *counts)
 {
     std::unique_ptr<ParsedProgram> oldProgram, newProgram;
     Status status = DisassembleTrimmed(oldData, pair.oldElement, &oldProgram);
@@ -156,7 +166,7 @@ Status TransformPair(const uint8_t *oldData, const uint8_t *newData, const Eleme
         || (status = EncodeProgram(*newProgram, &newEncoded)) != StatusOk)
         return status;
     newProgram.reset();
-    if ((status = StoreChosenSlices(newEncoded, pair.newElement.offset, result)) != StatusOk)
+    if ((status = StoreChosenSlices(newEncoded, pair.newElement.offset, form, result)) != StatusOk)
         return status;
     // A program that does not give back the element's own bytes would leave the final diff
     // to correct the difference, which costs more than the element saves.
@@ -172,13 +182,13 @@ public:
     {
     }
     Status FindPairs();
-    // With `useElements` false the patch carries the final diff alone.
-    Status Make(bool useElements, ByteSink *patch);
+    Status Make(PatchForm form, ByteSink *patch);
     Status Verify(const ByteSink &patch);
     bool HasCandidates() const { return !m_Candidates.Empty(); }
 
 private:
-    Status TransformElements(ByteSinkSet *oldSets, ByteSinkSet *newSets, ByteSink *basic);
+    Status TransformElements(PatchForm form, ByteSinkSet *oldSets, ByteSinkSet *newSets,
+                             ByteSink *basic);
     Status WriteTransformationList(ByteSink *list);
     Status WriteParameterCorrection(ByteSink *out);
     Status WriteElementCorrection(ByteSinkSet *oldSets, ByteSinkSet *newSets, ByteSink *out);
@@ -207,7 +217,8 @@ Status Maker::FindPairs()
 }
 
 // Pairs whose programs cannot be made are left out; the final diff covers their bytes.
-Status Maker::TransformElements(ByteSinkSet *oldSets, ByteSinkSet *newSets, ByteSink *basic)
+Status Maker::TransformElements(PatchForm form, ByteSinkSet *oldSets, ByteSinkSet *newSets,
+                               ByteSink *basic)
 {
     AlignmentCounts counts;
     size_t leftOut = 0;
@@ -216,7 +227,7 @@ Status Maker::TransformElements(ByteSinkSet *oldSets, ByteSinkSet *newSets, Byte
                                  + std::to_string(m_Candidates.Size());
         Tell(m_Progress, step.c_str());
         ElementResult result;
-        const Status status = TransformPair(m_Old, m_New, m_Candidates[i], &result, &counts);
+        const Status status = TransformPair(m_Old, m_New, m_Candidates[i], form, &result, &counts);
         if (status != StatusOk) {
             LogWarning("element at " + std::to_string(m_Candidates[i].newElement.offset)
                        + " left to the final diff, status " + std::to_string(status));
@@ -297,7 +308,7 @@ Status Maker::WritePatch(ByteSinkSet *body, size_t finalSize, ByteSink *patch)
                                                                      : StatusGeneralError;
 }
 
-Status Maker::Make(bool useElements, ByteSink *patch)
+Status Maker::Make(PatchForm form, ByteSink *patch)
 {
     m_Pairs.Clear();
     m_Reformed.Clear();
@@ -305,7 +316,9 @@ Status Maker::Make(bool useElements, ByteSink *patch)
     ByteSink basic;
     if (!body.SetCount(kBodyStreams) || !basic.WriteBytes(m_Old, m_OldSize))
         return StatusGeneralError;
-    Status status = useElements ? TransformElements(&oldSets, &newSets, &basic) : StatusOk;
+    Status status = form != PatchForm::FinalDiffAlone
+                        ? TransformElements(form, &oldSets, &newSets, &basic)
+                        : StatusOk;
     if (status == StatusOk)
         status = WriteTransformationList(body.Stream(0));
     if (status == StatusOk)
@@ -352,32 +365,45 @@ Status MakeEnsemblePatch(const uint8_t *oldData, size_t oldSize, const uint8_t *
     report = report ? report : &scratch;
     Maker maker(oldData, oldSize, newData, newSize, progress, report);
     Status status = maker.FindPairs();
-    ByteSink withElements;
-    if (status == StatusOk && maker.HasCandidates()
-        && (status = maker.Make(true, &withElements)) == StatusOk)
-        status = maker.Verify(withElements);
-    const bool elementsMade = status == StatusOk && maker.HasCandidates();
-    const size_t elements = elementsMade ? report->elements : 0;
-    if (!elementsMade && maker.HasCandidates())
-        LogWarning("element patch failed with status " + std::to_string(status)
-                   + "; making the final diff alone");
-    // A patch of the final diff alone is made as well and the smaller one kept: the element
-    // sets' own overhead can outweigh what they save, for small files and for elements whose
-    // code changed throughout. The second make costs about one plain diff.
-    if (elementsMade && options.alwaysUseElements)
-        return patch->AppendAndRelease(&withElements) ? StatusOk : StatusGeneralError;
-    ByteSink alone;
-    if ((status = maker.Make(false, &alone)) == StatusOk)
-        status = maker.Verify(alone);
-    const bool useElements =
-        elementsMade && (status != StatusOk || withElements.Size() <= alone.Size());
-    if (!useElements && status != StatusOk)
+    if (status != StatusOk)
         return status;
-    if (!useElements)
+    // Each form is made and verified and the smallest kept; a failed form only loses its
+    // turn. The final diff alone is among them: for small files and for elements whose code
+    // changed throughout, the element sets' own overhead outweighs what they save. So are
+    // whole elements when sections were left out of a small file, where the cuts weigh more
+    // and a further make costs little.
+    ByteSink best;
+    MakeReport bestReport;
+    for (PatchForm form : {PatchForm::SparseLeftOut, PatchForm::WholeElements,
+                           PatchForm::FinalDiffAlone}) {
+        const bool elements = form != PatchForm::FinalDiffAlone;
+        const bool made = best.Size() != 0;
+        if ((elements && !maker.HasCandidates())
+            || (form == PatchForm::WholeElements
+                && (newSize > kSmallFile || (made && bestReport.leftOutBytes == 0)))
+            || (!elements && made && options.alwaysUseElements))
+            continue;
+        ByteSink candidate;
         *report = MakeReport();
-    report->elements = useElements ? elements : 0;
-    return patch->AppendAndRelease(useElements ? &withElements : &alone) ? StatusOk
-                                                                          : StatusGeneralError;
+        status = maker.Make(form, &candidate);
+        if (status == StatusOk)
+            status = maker.Verify(candidate);
+        if (status != StatusOk) {
+            LogWarning("patch form " + std::to_string(static_cast<int>(form))
+                       + " failed with status " + std::to_string(status));
+            continue;
+        }
+        if (!made || candidate.Size() < best.Size()) {
+            best.Release();
+            if (!best.AppendAndRelease(&candidate))
+                return StatusGeneralError;
+            bestReport = *report;
+        }
+    }
+    if (best.Size() == 0)
+        return status;
+    *report = bestReport;
+    return patch->AppendAndRelease(&best) ? StatusOk : StatusGeneralError;
 }
 
 } // namespace vxpatch
