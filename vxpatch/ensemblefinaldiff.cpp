@@ -63,6 +63,9 @@ public:
 private:
     bool SeekTo(int64_t position);
     bool Emit(size_t diff, const uint8_t *diffBytes, size_t extra, const uint8_t *extraBytes);
+    // Starts a triple; the one before is written out, its seek now final.
+    bool Open(size_t diff, size_t extra);
+    bool Flush();
 
     const uint8_t *m_Basic;
     const uint8_t *m_New;
@@ -72,27 +75,50 @@ private:
     StoredDiffReader m_Between;
     Triple m_Pending;              // rest of the between-elements triple being taken
     bool m_HavePending = false;
+    Triple m_Open;                 // the last triple, whose seek may still grow
+    bool m_HaveOpen = false;
 };
 
+bool FinalDiffWriter::Flush()
+{
+    if (!m_HaveOpen)
+        return true;
+    m_HaveOpen = false;
+    return m_Control.WriteSignedVarint(m_Open.diff) && m_Control.WriteSignedVarint(m_Open.extra)
+           && m_Control.WriteSignedVarint(m_Open.seek);
+}
+
+bool FinalDiffWriter::Open(size_t diff, size_t extra)
+{
+    if (!Flush())
+        return false;
+    m_Open = Triple{static_cast<int32_t>(diff), static_cast<int32_t>(extra), 0};
+    m_HaveOpen = true;
+    return true;
+}
+
+// A move of the old position rides on the last triple's seek, which costs no triple of its
+// own; only before the first triple does it need one.
 bool FinalDiffWriter::SeekTo(int64_t position)
 {
     const int64_t seek = position - m_Position;
     if (seek == 0)
         return true;
-    if (seek < INT32_MIN || seek > INT32_MAX)
+    if (!m_HaveOpen && !Open(0, 0))
         return false;
+    const int64_t total = m_Open.seek + seek;
+    if (total < INT32_MIN || total > INT32_MAX)
+        return false;
+    m_Open.seek = static_cast<int32_t>(total);
     m_Position = position;
-    return m_Control.WriteSignedVarint(0) && m_Control.WriteSignedVarint(0)
-           && m_Control.WriteSignedVarint(static_cast<int32_t>(seek));
+    return true;
 }
 
 bool FinalDiffWriter::Emit(size_t diff, const uint8_t *diffBytes, size_t extra,
                            const uint8_t *extraBytes)
 {
     m_Position += static_cast<int64_t>(diff);
-    return m_Control.WriteSignedVarint(static_cast<int32_t>(diff))
-           && m_Control.WriteSignedVarint(static_cast<int32_t>(extra))
-           && m_Control.WriteSignedVarint(0) && m_Diff.WriteBytes(diffBytes, diff)
+    return Open(diff, extra) && m_Diff.WriteBytes(diffBytes, diff)
            && m_Extra.WriteBytes(extraBytes, extra);
 }
 
@@ -109,8 +135,7 @@ bool FinalDiffWriter::Reformed(const ReformedRange &range)
     if (!m_Diff.Commit(range.length))
         return false;
     m_Position += static_cast<int64_t>(range.length);
-    return m_Control.WriteSignedVarint(static_cast<int32_t>(range.length))
-           && m_Control.WriteSignedVarint(0) && m_Control.WriteSignedVarint(0);
+    return Open(range.length, 0);
 }
 
 bool FinalDiffWriter::Between(size_t count)
@@ -146,7 +171,7 @@ bool FinalDiffWriter::Between(size_t count)
 bool FinalDiffWriter::Write(size_t newSize, ByteSink *out)
 {
     const uint8_t method = BinaryDiffStored;
-    return out->WriteBytes(&method, 1) && out->WriteSizeVarint(newSize)
+    return Flush() && out->WriteBytes(&method, 1) && out->WriteSizeVarint(newSize)
            && out->WriteSizeVarint(m_Control.Size()) && out->WriteSizeVarint(m_Diff.Size())
            && out->WriteSizeVarint(m_Extra.Size()) && out->AppendAndRelease(&m_Control)
            && out->AppendAndRelease(&m_Diff) && out->AppendAndRelease(&m_Extra);

@@ -22,6 +22,24 @@ Bytes Lines(int first, int count)
     return ToBytes(text);
 }
 
+// Triples that only move the old position, read from a stored diff without header.
+size_t SeekOnlyTriples(const vxpatch::ByteSink &diff)
+{
+    vxpatch::ByteSource source, control;
+    source.Init(diff);
+    uint8_t method = 0;
+    uint32_t newSize = 0, controlLength = 0, diffLength = 0, extraLength = 0;
+    EXPECT_TRUE(source.ReadBytes(&method, 1) && source.ReadVarint(&newSize)
+                && source.ReadVarint(&controlLength) && source.ReadVarint(&diffLength)
+                && source.ReadVarint(&extraLength) && source.TakeSubstream(controlLength, &control));
+    size_t count = 0;
+    int32_t copied, added, seek;
+    while (control.ReadSignedVarint(&copied) && control.ReadSignedVarint(&added)
+           && control.ReadSignedVarint(&seek))
+        count += copied == 0 && added == 0;
+    return count;
+}
+
 TEST(FinalDiffTest, RebuildsTheNewFileFromBasicElements)
 {
     const Bytes oldFile = Lines(0, 40);
@@ -64,6 +82,9 @@ TEST(FinalDiffTest, RebuildsTheNewFileFromBasicElements)
         vxpatch::ByteSink result;
         ASSERT_TRUE(vxpatch::ApplyBinaryDiff(&from, &patch, &result, false));
         EXPECT_EQ(c.newFile, Bytes(result.Data(), result.Data() + result.Size()));
+        // Moves between ranges ride on the seek of the triple before; only a move ahead of
+        // the first triple needs one of its own.
+        EXPECT_LE(SeekOnlyTriples(diff), 1u);
     }
 }
 
