@@ -136,12 +136,17 @@ Status StoreChosenSlices(const EncodedProgram &full, size_t elementOffset, Patch
                : StatusGeneralError;
 }
 
-// True when the reformed bytes are the new file's bytes of the ranges.
-bool ReformsExactly(const ElementResult &result, const uint8_t *newData)
+// True when the reformed bytes are the new element's bytes of the ranges. A damaged image
+// can assemble to more bytes than the element holds, so every range is checked to lie
+// inside it before it is compared.
+bool ReformsExactly(const ElementResult &result, const uint8_t *newData, const Element &element)
 {
     size_t total = 0;
     for (const ReformedRange &range : result.ranges) {
-        if (range.basicOffset + range.length > result.reformed.Size()
+        const bool inside = range.newOffset >= element.offset
+                            && range.newOffset - element.offset <= element.length
+                            && range.length <= element.length - (range.newOffset - element.offset);
+        if (!inside || range.basicOffset + range.length > result.reformed.Size()
             || std::memcmp(result.reformed.Data() + range.basicOffset,
                            newData + range.newOffset, range.length) != 0)
             return false;
@@ -170,7 +175,7 @@ Status TransformPair(const uint8_t *oldData, const uint8_t *newData, const Eleme
         return status;
     // A program that does not give back the element's own bytes would leave the final diff
     // to correct the difference, which costs more than the element saves.
-    return ReformsExactly(*result, newData) ? StatusOk : StatusAssemblyFailed;
+    return ReformsExactly(*result, newData, pair.newElement) ? StatusOk : StatusAssemblyFailed;
 }
 
 class Maker {
