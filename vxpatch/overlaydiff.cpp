@@ -60,6 +60,8 @@ bool MakeOverlayDiff(const uint8_t *assembly, const GrowableArray<size_t> &assem
              streams.Differences(assembly, data + position, element.length) &&
              streams.extra.WriteBytes(data + end, next - end) &&
              streams.Triple(element.length, next - end);
+        if (!ok)
+            break;
         assembly += element.length;
         position = next;
     }
