@@ -6,7 +6,6 @@
 #include "vxpatch/x86branches.h"
 
 #include <algorithm>
-#include <new>
 #include <string>
 
 namespace vxpatch {
@@ -38,11 +37,6 @@ uint64_t SaturatingAdd(uint64_t a, uint64_t b)
 DisassemblerElf::DisassemblerElf(const uint8_t *start, size_t length, bool is64)
     : Disassembler(start, length), m_Is64(is64)
 {
-}
-
-DisassemblerElf::~DisassemblerElf()
-{
-    ClearRel32Locations();
 }
 
 bool DisassemblerElf::CheckHeader()
@@ -206,32 +200,24 @@ bool DisassemblerElf::FindAbs32Locations()
     return true;
 }
 
-void DisassemblerElf::ClearRel32Locations()
+bool DisassemblerElf::AddRel32(uint32_t rva, uint32_t relativeTarget, uint64_t scanOffset)
 {
-    for (TypedRVA *location : m_Rel32Locations)
-        delete location;
-    m_Rel32Locations.Truncate(0);
-}
-
-bool DisassemblerElf::AddRel32(const TypedRVA &candidate)
-{
-    TypedRVA *copy = candidate.Clone();
-    if (copy && m_Rel32Locations.Push(copy))
-        return true;
-    delete copy;
-    return false;
+    return m_Rel32Locations.Push({rva, relativeTarget, scanOffset, 0});
 }
 
 bool DisassemblerElf::FindRel32Locations()
 {
-    ClearRel32Locations();
+    m_Rel32Locations.Truncate(0);
     for (size_t i = 0; i < m_SectionCount; ++i) {
         const Section section = SectionAt(i);
         if (section.type == kProgBits && !ScanSectionForRel32(section))
             return false;
     }
-    std::stable_sort(m_Rel32Locations.begin(), m_Rel32Locations.end(),
-                     [](const TypedRVA *a, const TypedRVA *b) { return a->Rva() < b->Rva(); });
+    // Sections are mostly listed in address order, and then the scan has already produced
+    // the sorted list; sorting anyway would take a buffer as large as the list.
+    const auto byRva = [](const Rel32Candidate &a, const Rel32Candidate &b) { return a.rva < b.rva; };
+    if (!std::is_sorted(m_Rel32Locations.begin(), m_Rel32Locations.end(), byRva))
+        std::stable_sort(m_Rel32Locations.begin(), m_Rel32Locations.end(), byRva);
     return true;
 }
 
@@ -244,10 +230,10 @@ bool DisassemblerElf::ScanX86Section(const Section &section, bool x64)
         if (MatchX86Candidate(Start() + e, static_cast<size_t>(end - e), x64, &form)) {
             const uint64_t field = e + form.fieldOffset;
             const auto rva = static_cast<uint32_t>(section.addr + (field - section.offset));
-            TypedRVAX86 candidate(rva);
-            if (candidate.ComputeTarget(Start() + field) &&
-                TargetInLoadedSegment(rva + candidate.RelativeTarget())) {
-                if (!AddRel32(candidate))
+            // The displacement counts from the end of its field.
+            const uint32_t relativeTarget = ReadLE32(Start() + field) + 4;
+            if (TargetInLoadedSegment(rva + relativeTarget)) {
+                if (!AddRel32(rva, relativeTarget, field))
                     return false;
                 e = field + 4;
                 continue;
@@ -280,11 +266,9 @@ bool DisassemblerElf::WalkFile(ParsedProgram *program)
         if (!RvaToFileOffset(rva, &offset) || !m_Abs32Offsets.Push(offset))
             return false;
     }
-    for (TypedRVA *location : m_Rel32Locations) {
-        uint64_t offset;
-        if (!RvaToFileOffset(location->Rva(), &offset))
+    for (Rel32Candidate &location : m_Rel32Locations) {
+        if (!RvaToFileOffset(location.rva, &location.fileOffset))
             return false;
-        location->SetFileOffset(offset);
     }
     m_NextAbs32 = 0;
     m_NextRel32 = 0;
@@ -352,20 +336,15 @@ uint64_t DisassemblerElf::NextAbs32Offset()
     return m_NextAbs32 < m_Abs32Offsets.Size() ? m_Abs32Offsets[m_NextAbs32] : kNoOffset;
 }
 
-bool TypedRVAX86::ComputeTarget(const uint8_t *bytes)
-{
-    m_RelativeTarget = ReadLE32(bytes) + 4;
-    return true;
-}
-
-bool TypedRVAX86::EmitReference(ParsedProgram *program, uint32_t target)
+bool DisassemblerElf::EmitRel32Reference(const Rel32Candidate &, uint32_t target,
+                                         ParsedProgram *program)
 {
     return program->EmitRel32(program->Rel32LabelAt(target));
 }
 
-DisassemblerElf::TypedRVA *TypedRVAX86::Clone() const
+uint16_t DisassemblerElf::Rel32Size(const Rel32Candidate &) const
 {
-    return new (std::nothrow) TypedRVAX86(*this);
+    return 4;
 }
 
 bool DisassemblerElf::EmitProgBits(const Section &section, ParsedProgram *program)
@@ -379,11 +358,12 @@ bool DisassemblerElf::EmitProgBits(const Section &section, ParsedProgram *progra
         if (abs < offset)
             return false; // an absolute location the walk has already passed
         uint64_t stop = std::min(end, abs);
-        while (m_NextRel32 < m_Rel32Locations.Size() && m_Rel32Locations[m_NextRel32]->FileOffset() < offset)
+        while (m_NextRel32 < m_Rel32Locations.Size() && m_Rel32Locations[m_NextRel32].fileOffset < offset)
             ++m_NextRel32;
-        TypedRVA *rel = m_NextRel32 < m_Rel32Locations.Size() ? m_Rel32Locations[m_NextRel32] : nullptr;
-        if (rel && rel->FileOffset() + 4 <= stop)
-            stop = rel->FileOffset();
+        const Rel32Candidate *rel =
+            m_NextRel32 < m_Rel32Locations.Size() ? &m_Rel32Locations[m_NextRel32] : nullptr;
+        if (rel && rel->fileOffset + 4 <= stop)
+            stop = rel->fileOffset;
         if (!EmitFileBytes(program, offset, stop))
             return false;
         offset = stop;
@@ -396,13 +376,14 @@ bool DisassemblerElf::EmitProgBits(const Section &section, ParsedProgram *progra
             ++m_NextAbs32;
             offset += 4;
             m_Emitted += 4;
-        } else if (rel && rel->FileOffset() == offset) {
+        } else if (rel && rel->fileOffset == offset) {
             const auto rva = static_cast<uint32_t>(section.addr + (offset - section.offset));
-            if (!rel->EmitReference(program, rva + rel->RelativeTarget()))
+            if (!EmitRel32Reference(*rel, rva + rel->relativeTarget, program))
                 return false;
             ++m_NextRel32;
-            offset += rel->OperandSize();
-            m_Emitted += rel->OperandSize();
+            const uint16_t size = Rel32Size(*rel);
+            offset += size;
+            m_Emitted += size;
         } else {
             return false;
         }

@@ -20,33 +20,6 @@ namespace vxpatch {
 
 class DisassemblerElf : public Disassembler {
 public:
-    // One relative reference: where it starts, how far its target lies from there, and how
-    // to put it into a program. One subclass per instruction set.
-    class TypedRVA {
-    public:
-        explicit TypedRVA(uint32_t rva) : m_Rva(rva) {}
-        virtual ~TypedRVA() = default;
-        // Reads the reference at `bytes` (its first byte in the image) and sets the
-        // relative target; false when the bytes are no reference after all.
-        virtual bool ComputeTarget(const uint8_t *bytes) = 0;
-        virtual bool EmitReference(ParsedProgram *program, uint32_t target) = 0;
-        virtual uint16_t OperandSize() const = 0;
-        // A copy that the disassembler owns; null when out of memory.
-        virtual TypedRVA *Clone() const = 0;
-
-        uint32_t Rva() const { return m_Rva; }
-        uint32_t RelativeTarget() const { return m_RelativeTarget; }
-        uint64_t FileOffset() const { return m_FileOffset; }
-        void SetFileOffset(uint64_t offset) { m_FileOffset = offset; }
-
-    protected:
-        uint32_t m_Rva;
-        uint32_t m_RelativeTarget = 0;
-        uint64_t m_FileOffset = 0;
-    };
-
-    ~DisassemblerElf() override;
-
     bool CheckHeader() override;
     bool Disassemble(ParsedProgram *program) override;
 
@@ -56,6 +29,17 @@ protected:
         uint64_t addr, offset, size, entsize;
     };
 
+    // One relative reference the scan found. Large images hold millions of them, so they
+    // are kept by value, and what an instruction set needs beyond this is read again from
+    // the image bytes at `scanOffset`. `fileOffset` is where the walk meets the reference;
+    // it differs from `scanOffset` only where section and program headers disagree.
+    struct Rel32Candidate {
+        uint32_t rva;
+        uint32_t relativeTarget;
+        uint64_t scanOffset;
+        uint64_t fileOffset;
+    };
+
     DisassemblerElf(const uint8_t *start, size_t length, bool is64);
 
     virtual uint16_t MachineType() const = 0;
@@ -63,12 +47,16 @@ protected:
     virtual bool RelocationToRva(uint64_t offset, uint64_t info, uint32_t *rva) const = 0;
     virtual bool EmitRelocationSection(const Section &section, ParsedProgram *program) = 0;
     virtual bool ScanSectionForRel32(const Section &section) = 0;
+    // How a found reference goes into the program and how many bytes it covers; the x86
+    // and x86-64 form unless overridden.
+    virtual bool EmitRel32Reference(const Rel32Candidate &rel, uint32_t target, ParsedProgram *program);
+    virtual uint16_t Rel32Size(const Rel32Candidate &rel) const;
 
     // The scan shared by the x86 and x86-64 readers.
     bool ScanX86Section(const Section &section, bool x64);
     bool TargetInLoadedSegment(uint32_t rva) const;
-    // Takes a copy of `candidate` into the list of relative references.
-    bool AddRel32(const TypedRVA &candidate);
+    // Adds a reference at `rva`, read at `scanOffset`, to the list of relative references.
+    bool AddRel32(uint32_t rva, uint32_t relativeTarget, uint64_t scanOffset);
 
     // Entries of a relocation section that lie wholly inside it; 0 for entry size 0.
     size_t RelocationCount(const Section &section) const;
@@ -88,7 +76,6 @@ private:
 
     bool FindAbs32Locations();
     bool FindRel32Locations();
-    void ClearRel32Locations();
     bool WalkFile(ParsedProgram *program);
     bool WalkSection(const Section &section, uint64_t *position, ParsedProgram *program);
     bool EmitProgBits(const Section &section, ParsedProgram *program);
@@ -103,25 +90,10 @@ private:
 
     GrowableArray<uint32_t> m_Abs32Locations;  // sorted RVAs
     GrowableArray<uint64_t> m_Abs32Offsets;    // their file offsets during the walk
-    GrowableArray<TypedRVA *> m_Rel32Locations; // owned, sorted by RVA
+    GrowableArray<Rel32Candidate> m_Rel32Locations; // sorted by RVA, stable
     size_t m_NextAbs32 = 0;
     size_t m_NextRel32 = 0;
     uint64_t m_Emitted = 0;
-};
-
-} // namespace vxpatch
-
-namespace vxpatch {
-
-// A 4-byte displacement of an x86 or x86-64 branch or RIP-relative operand, from the end
-// of its field. The two instruction sets store it alike.
-class TypedRVAX86 : public DisassemblerElf::TypedRVA {
-public:
-    explicit TypedRVAX86(uint32_t rva) : TypedRVA(rva) {}
-    bool ComputeTarget(const uint8_t *bytes) override;
-    bool EmitReference(ParsedProgram *program, uint32_t target) override;
-    uint16_t OperandSize() const override { return 4; }
-    TypedRVA *Clone() const override;
 };
 
 // The 32-bit twin: 52-byte header, 40-byte sections, 32-byte program headers, 8-byte

@@ -2,8 +2,6 @@
 
 #include "vxpatch/imagebytes.h"
 
-#include <new>
-
 namespace vxpatch {
 
 namespace {
@@ -55,7 +53,6 @@ int BranchType(const uint8_t *p, uint64_t left, bool *armPhase)
 
 bool TypedRVAARM::ComputeTarget(const uint8_t *bytes)
 {
-    m_Bytes = bytes;
     // Thumb-2 instructions are two halfwords, the first one high.
     const auto thumb2 = [bytes] { return (static_cast<uint32_t>(ReadLE16(bytes)) << 16) | ReadLE16(bytes + 2); };
     switch (m_Type) {
@@ -106,14 +103,29 @@ bool TypedRVAARM::ComputeTarget(const uint8_t *bytes)
     }
 }
 
-bool TypedRVAARM::EmitReference(ParsedProgram *program, uint32_t target)
+TypedRVAARM DisassemblerElf32ARM::BranchAt(const Rel32Candidate &rel) const
 {
-    return program->EmitRel32Arm(m_Opcode, program->Rel32LabelAt(target), m_Bytes, OperandSize());
+    // The scan tries the Thumb forms before the ARM one and needs no phase for them, so at a
+    // found branch the forms alone tell its type again; the scan saw no more bytes than
+    // are left to the end of the image.
+    bool armPhase = true;
+    const uint8_t *bytes = Start() + rel.scanOffset;
+    TypedRVAARM branch(BranchType(bytes, Length() - rel.scanOffset, &armPhase), rel.rva);
+    branch.ComputeTarget(bytes);
+    return branch;
 }
 
-DisassemblerElf::TypedRVA *TypedRVAARM::Clone() const
+bool DisassemblerElf32ARM::EmitRel32Reference(const Rel32Candidate &rel, uint32_t target,
+                                              ParsedProgram *program)
 {
-    return new (std::nothrow) TypedRVAARM(*this);
+    const TypedRVAARM branch = BranchAt(rel);
+    return program->EmitRel32Arm(branch.CompressedOpcode(), program->Rel32LabelAt(target),
+                                 Start() + rel.scanOffset, branch.OperandSize());
+}
+
+uint16_t DisassemblerElf32ARM::Rel32Size(const Rel32Candidate &rel) const
+{
+    return BranchAt(rel).OperandSize();
 }
 
 bool DisassemblerElf32ARM::RelocationToRva(uint64_t offset, uint64_t info, uint32_t *rva) const
@@ -136,7 +148,7 @@ bool DisassemblerElf32ARM::ScanSectionForRel32(const Section &section)
         const auto rva = static_cast<uint32_t>(section.addr + (p - section.offset));
         TypedRVAARM candidate(type, rva);
         if (candidate.ComputeTarget(Start() + p) && TargetInLoadedSegment(rva + candidate.RelativeTarget())) {
-            if (!AddRel32(candidate))
+            if (!AddRel32(rva, candidate.RelativeTarget(), p))
                 return false;
             p += candidate.OperandSize();
             armPhase = true;

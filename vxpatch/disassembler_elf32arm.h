@@ -8,22 +8,23 @@
 
 namespace vxpatch {
 
-// One ARM or Thumb branch. Types: 0 Thumb conditional (16-bit), 1 Thumb unconditional
-// (16-bit), 2 ARM, 3 Thumb-2 BL/BLX/B.W, 4 Thumb-2 conditional.
-class TypedRVAARM : public DisassemblerElf::TypedRVA {
+// One ARM or Thumb branch decoded from its bytes: the compressed opcode, the target
+// relative to the branch and the bytes it covers. Types: 0 Thumb conditional (16-bit),
+// 1 Thumb unconditional (16-bit), 2 ARM, 3 Thumb-2 BL/BLX/B.W, 4 Thumb-2 conditional.
+class TypedRVAARM {
 public:
-    TypedRVAARM(int type, uint32_t rva) : TypedRVA(rva), m_Type(type) {}
-    bool ComputeTarget(const uint8_t *bytes) override;
-    bool EmitReference(ParsedProgram *program, uint32_t target) override;
-    uint16_t OperandSize() const override { return m_Type <= 1 ? 2 : 4; }
-    TypedRVA *Clone() const override;
-
+    TypedRVAARM(int type, uint32_t rva) : m_Type(type), m_Rva(rva) {}
+    // Reads the branch at `bytes` (its first byte in the image); false for an unknown type.
+    bool ComputeTarget(const uint8_t *bytes);
+    uint16_t OperandSize() const { return m_Type <= 1 ? 2 : 4; }
+    uint32_t RelativeTarget() const { return m_RelativeTarget; }
     uint16_t CompressedOpcode() const { return m_Opcode; }
 
 private:
     int m_Type;
+    uint32_t m_Rva;
+    uint32_t m_RelativeTarget = 0;
     uint16_t m_Opcode = 0;
-    const uint8_t *m_Bytes = nullptr;
 };
 
 class DisassemblerElf32ARM : public DisassemblerElf32 {
@@ -36,6 +37,12 @@ protected:
     bool RelocationToRva(uint64_t offset, uint64_t info, uint32_t *rva) const override;
     bool EmitRelocationSection(const Section &section, ParsedProgram *program) override;
     bool ScanSectionForRel32(const Section &section) override;
+    bool EmitRel32Reference(const Rel32Candidate &rel, uint32_t target, ParsedProgram *program) override;
+    uint16_t Rel32Size(const Rel32Candidate &rel) const override;
+
+private:
+    // The branch the scan found at `rel`, decoded again from the image.
+    TypedRVAARM BranchAt(const Rel32Candidate &rel) const;
 };
 
 } // namespace vxpatch
